@@ -1,0 +1,92 @@
+#include "media/AsfWriter.h"
+
+#include <algorithm>
+#include <gst/gst.h>
+
+namespace media {
+
+using namespace ResultCode;
+
+namespace {
+
+GstElement* makeWriterBin() {
+    GstElement* bin = gst_bin_new(nullptr);
+    GstElement* convert = gst_element_factory_make("audioconvert", "convert");
+    GstElement* resample = gst_element_factory_make("audioresample", "resample");
+    GstElement* format = gst_element_factory_make("capsfilter", "format");
+    GstElement* encoder = gst_element_factory_make("avenc_wmav2", "encoder");
+    GstElement* encoded = gst_element_factory_make("tee", "encoded");
+    GstElement* mux = gst_element_factory_make("asfmux", "mux");
+    GstElement* file = gst_element_factory_make("filesink", "file");
+    g_object_set(file, "buffer-mode", 2 /* unbuffered */, nullptr);
+    gst_bin_add_many(GST_BIN(bin), convert, resample, format, encoder, encoded, mux, file, nullptr);
+    gst_element_link_many(convert, resample, format, encoder, encoded, nullptr);
+    GstPad* branch = gst_element_request_pad_simple(encoded, "src_%u");
+    GstPad* muxInput = gst_element_request_pad_simple(mux, "audio_%u");
+    gst_pad_link(branch, muxInput);
+    gst_object_unref(branch);
+    gst_object_unref(muxInput);
+    gst_element_link(mux, file);
+
+    GstPad* sink = gst_element_get_static_pad(convert, "sink");
+    gst_element_add_pad(bin, gst_ghost_pad_new(AsfWriter::kInputPinName, sink));
+    gst_object_unref(sink);
+    return bin;
+}
+
+} // namespace
+
+AsfWriter::AsfWriter() : Filter(makeWriterBin()), m_profile(WmaProfile::standard()) {
+    applyProfile();
+}
+
+unsigned AsfWriter::packetSizeFor(int bitRate) {
+    const unsigned halfSecond = static_cast<unsigned>(bitRate / 8 / 2);
+    return std::clamp(halfSecond, 1024u, 4800u);
+}
+
+bool AsfWriter::isStopped() const {
+    return GST_STATE(element()) == GST_STATE_NULL;
+}
+
+void AsfWriter::applyProfile() {
+    GstCaps* caps = gst_caps_new_simple("audio/x-raw", "rate", G_TYPE_INT, m_profile.sampleRate,
+                                        "channels", G_TYPE_INT, m_profile.channels, nullptr);
+    g_object_set(innerElement("format"), "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    g_object_set(innerElement("encoder"), "bitrate", m_profile.bitRate, nullptr);
+    g_object_set(innerElement("mux"), "packet-size", packetSizeFor(m_profile.bitRate), nullptr);
+}
+
+HRESULT AsfWriter::configureFilterUsingProfileGuid(const QUuid& profileId) {
+    const WmaProfile* chosen = WmaProfile::find(profileId);
+    if (!chosen)
+        return E_INVALIDARG;
+    if (!isStopped())
+        return VFW_E_WRONG_STATE;
+    m_profile = *chosen;
+    applyProfile();
+    return S_OK;
+}
+
+HRESULT AsfWriter::setFileName(const QString& path) {
+    if (path.isEmpty())
+        return E_INVALIDARG;
+    if (!isStopped())
+        return VFW_E_WRONG_STATE;
+    m_fileName = path;
+    g_object_set(innerElement("file"), "location", path.toUtf8().constData(), nullptr);
+    return S_OK;
+}
+
+QList<QPair<QString, QString>> AsfWriter::propertyPageRows() const {
+    return {
+        {QStringLiteral("Profile"), m_profile.description},
+        {QStringLiteral("Bit rate"), QStringLiteral("%1 bit/s").arg(m_profile.bitRate)},
+        {QStringLiteral("Channels"), QString::number(m_profile.channels)},
+        {QStringLiteral("Sample rate"), QStringLiteral("%1 Hz").arg(m_profile.sampleRate)},
+        {QStringLiteral("File"), m_fileName},
+    };
+}
+
+} // namespace media
