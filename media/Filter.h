@@ -4,6 +4,7 @@
 #include "platform/ResultCodes.h"
 
 #include <QList>
+#include <QMetaType>
 #include <QPair>
 #include <QString>
 #include <memory>
@@ -69,3 +70,6 @@ private:
 using FilterPtr = std::shared_ptr<Filter>;
 
 } // namespace media
+
+// Filters travel between components in QVariants (late-bound properties and calls).
+Q_DECLARE_METATYPE(media::FilterPtr)
