@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QIcon>
+
+// The program's icons, drawn rather than shipped as files.
+class AppIcons {
+public:
+    static QIcon windowIcon();  // a red recording dot
+    static QIcon stoppedIcon(); // an exclamation mark on amber
+};

@@ -1,0 +1,178 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+class QAction;
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSystemTrayIcon;
+class Tavlo;
+class SignalCloser;
+namespace util {
+class clsFileFolder;
+class clsStartup;
+} // namespace util
+
+// The main window: owns the two loggers and the meters, keeps the settings, runs start-up and
+// shut-down, and hands recording from one logger to the other at every file change.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // --- Life ---
+    bool Loading() const { return m_loading; }
+    bool Initialising() const { return m_initialising; }
+    bool Activated() const { return m_activated; }
+    // Closes without asking (Exit, SIGTERM, the program itself); the loggers stop first.
+    void closeWithoutAsking();
+    bool Unloaded() const { return m_unloaded; }
+    // The first activation (normally run when the window is first shown).
+    void Form_Activate();
+
+    // --- Settings ---
+    QString AudioPath();
+    void setAudioPath(const QString& path);
+    int Interval();
+    void setInterval(int index);
+    int Profile() const;
+    void setProfile(int profile);
+    int AutoDeleteDays() const;
+    void setAutoDeleteDays(int days);
+    bool AutoStart();
+    void setAutoStart(bool on);
+    bool LaunchAtStartup();
+    void setLaunchAtStartup(bool on);
+    double WhenLastStarted() const;
+    void setWhenLastStarted();
+    double WhenLastClosed() const;
+    void setWhenLastClosed();
+    int MaxClients() const;
+    void setMaxClients(int clients);
+    int PortNumber() const;
+    void setPortNumber(int port);
+    bool UseStreaming() const;
+    void setUseStreaming(bool on);
+    bool AbnormalTermination() const;
+    void EnableControls(bool enable);
+
+    // --- Recording control ---
+    Tavlo* Tavrel(int index) const { return m_tavrel[index]; }
+    void GetLoggers(Tavlo*& active, Tavlo*& next) const;
+    bool StartLogger(Tavlo* logger = nullptr);
+    void StopLoggers();
+    bool AnyLoggerRecording() const;
+    void FillFormatList();
+    void FillProfileList();
+    void FillEncoderList();
+    void FillDeviceList();
+    void ConfigureMp3Encoder();
+    void UpdateDiskSpace();
+    // Today's folder below the audio path exists afterwards, or false.
+    bool MakeTodaysFolder();
+
+    // --- Handlers ---
+    void cmdRecord_Click();
+    void cmdStopRec_Click();
+    void cmdPath_Click();
+    void cmdOpen_Click();
+    void cboFormat_Click();
+    void cboProFile_Click();
+    void cboRecDevice_Click();
+    void optInterval_Click(int index);
+    void mnuExit_Click();
+    void Tavrel_AddingNetworkSink(int index);
+    void Tavrel_CountingDowntoInterval(int index, int secondsLeft);
+    void Tavrel_IntervalReached(int index);
+    void Tavrel_Timing(int index, double currentPos);
+    void Tavrel_AudioPeaks(int index, int leftPeak, int rightPeak);
+    void Tavrel_PlayStateChanged(int index, int oldState, int newState);
+
+    // The meter value for a peak: a gain of 1 dB, rounded half to even, times three.
+    static int MeterValue(int peak);
+
+    // Controls, named as the rest of the program names them.
+    QPushButton* cmdRecord;
+    QPushButton* cmdStopRec;
+    QPushButton* cmdOpen;
+    QPushButton* cmdPath;
+    QComboBox* cboFormat;
+    QComboBox* cboProFile;
+    QComboBox* cboRecDevice;
+    std::array<QRadioButton*, 5> optInterval;
+    QGroupBox* Frame3;
+    QLabel* lblElapsed;
+    QLabel* lblEventCountDown;
+    QLabel* lblLogChange;
+    QLabel* lblPath;
+    QLabel* lblAvailSpace;
+    QLabel* lblStreaming;
+    QProgressBar* PBarSpace;
+    QWidget* IndL;
+    QWidget* IndR;
+    QAction* mnuExit;
+    QAction* mnuAutoDelete;
+    QMenu* mnuStream;
+    QAction* mnuStreamUse;
+    QAction* mnuStreamPort;
+    QAction* mnuStreamMaxClients;
+    QAction* mnuStartup;
+    QAction* mnuAutoStart;
+    QSystemTrayIcon* TrayICon = nullptr;
+
+signals:
+    // The window has unloaded; the program ends with it.
+    void unloaded();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void connectLoggers();
+    void Form_Load();
+    void reportInitialiseFailure(int code);
+    void Form_Unload();
+    void selectListIndex(QComboBox* list, int index, void (frmMain::*handler)());
+    util::clsFileFolder& fileFolder();
+    util::clsStartup& startup();
+    bool anyLoggerNotStopped() const;
+    void showRestartNotice() const;
+    void setCountdownLabelsVisible(bool visible);
+    void DeleteOldFiles();
+    void mnuAutoDelete_Click();
+    void mnuStreamUse_Click();
+    void mnuStreamPort_Click();
+    void mnuStreamMaxClients_Click();
+    void mnuStartup_Click();
+    void mnuAutoStart_Click();
+    void setBusyCursor(bool busy);
+    bool m_busyCursor = false;
+
+    std::array<Tavlo*, 2> m_tavrel;
+    std::unique_ptr<util::clsFileFolder> m_fileFolder;
+    std::unique_ptr<util::clsStartup> m_startup;
+    SignalCloser* m_signalCloser;
+    QList<QWidget*> m_controls;
+    bool m_loading = false;
+    bool m_initialising = false;
+    bool m_activated = false;
+    bool m_closingWithoutAsking = false;
+    bool m_unloaded = false;
+    bool m_revertingProfile = false;
+    bool m_inCountdown = false;
+    int m_timingCount = 0;
+};

@@ -1,0 +1,543 @@
+#include "engine/clsTavrel.h"
+
+#include "engine/EngineMessages.h"
+#include "media/AsfWriter.h"
+#include "media/DeviceEnumerator.h"
+#include "media/FilterRegistry.h"
+#include "nexuvo/IAssist.h"
+#include "platform/ComponentLoader.h"
+#include "platform/Prompts.h"
+#include "platform/Settings.h"
+
+#include <QCoreApplication>
+
+using namespace media;
+using namespace ResultCode;
+using platform::PromptIcon;
+using platform::Settings;
+
+namespace {
+
+const QString kSettings = QStringLiteral("Settings");
+const QString kMpeg = QStringLiteral("MPEGSettings");
+const QString kWriterKey = QStringLiteral("WM ASF WRITER");
+const QString kGrabberName = QStringLiteral("SampleGrabber");
+const QString kAssistProgId = QStringLiteral("Nexuvo.Assist");
+constexpr int kPeakCounterLimit = 300000;
+
+nexuvo::IAssist* assistOf(QObject* helper) {
+    return qobject_cast<nexuvo::IAssist*>(helper);
+}
+
+} // namespace
+
+clsTavrel::clsTavrel(QObject* parent) : QObject(parent) {}
+
+clsTavrel::~clsTavrel() {
+    TearDownGraph();
+}
+
+// --- Devices and registered filters -------------------------------------------------------
+
+int clsTavrel::Initialise() {
+    m_devices.clear();
+    for (const FilterItem& device : DeviceEnumerator::audioCaptureDevices()) {
+        if (!m_devices.add(device.name(), device))
+            return EngineMessages::kDuplicateKeyError;
+    }
+    if (m_devices.isEmpty())
+        return 1;
+    loadRegisteredFilters();
+    return m_filters.contains(kWriterKey) ? 0 : 2;
+}
+
+void clsTavrel::loadRegisteredFilters() {
+    m_filters = FilterRegistry::instance().registeredFilters();
+}
+
+QString clsTavrel::CaptureDeviceName() {
+    m_captureDeviceName = Settings::getString(kSettings, QStringLiteral("CaptureDeviceName"));
+    if (!m_captureDeviceName.isEmpty())
+        return m_captureDeviceName;
+    if (m_devices.isEmpty())
+        Initialise();
+    if (const FilterItem* first = m_devices.item(1))
+        m_captureDeviceName = first->name();
+    return m_captureDeviceName;
+}
+
+void clsTavrel::setCaptureDeviceName(const QString& name) {
+    if (m_devices.isEmpty())
+        Initialise();
+    if (m_devices.contains(name)) {
+        Settings::saveString(kSettings, QStringLiteral("CaptureDeviceName"), name);
+        m_captureDeviceName = name;
+        return;
+    }
+    platform::Prompts::instance().messageBox(
+        QStringLiteral("Capture Device %1 does not exist, using first device").arg(name), {},
+        platform::PromptButtons::Ok, PromptIcon::None);
+    if (const FilterItem* first = m_devices.item(1))
+        Settings::saveString(kSettings, QStringLiteral("CaptureDeviceName"), first->name());
+}
+
+bool clsTavrel::GetRegistryFilter(const QString& name, FilterItem& item) {
+    if (m_filters.isEmpty())
+        loadRegisteredFilters();
+    if (const FilterItem* filter = m_filters.item(name)) {
+        item = *filter;
+        return true;
+    }
+    if (const FilterItem* device = m_devices.item(name)) {
+        item = *device;
+        return true;
+    }
+    return false;
+}
+
+void clsTavrel::FindPins(const FilterPtr& filter, Pin& input, Pin& output) {
+    if (!filter)
+        return;
+    input = Pin();
+    output = Pin();
+    const QString filterName = filter->name();
+    const bool asfFilter =
+        filterName.compare(QLatin1String("WM ASF Reader"), Qt::CaseInsensitive) == 0 ||
+        filterName.compare(QLatin1String("WM ASF Writer"), Qt::CaseInsensitive) == 0;
+    for (const Pin& pin : filter->pins()) {
+        QCoreApplication::processEvents();
+        if (asfFilter && !pin.name().contains(QLatin1String("Audio"), Qt::CaseInsensitive))
+            continue;
+        if (pin.direction() == PinDirection::Output)
+            output = pin;
+        else
+            input = pin;
+    }
+}
+
+// --- Building -------------------------------------------------------------------------------
+
+bool clsTavrel::OutputFileName(const QString& path) {
+    if (path.isEmpty()) {
+        SetRecordState(StateStopped);
+        m_outputFileName.clear();
+        TearDownGraph();
+        return false;
+    }
+    const bool built = BuildGraph(path);
+    m_outputFileName = built ? path : QString();
+    return built;
+}
+
+bool clsTavrel::BuildGraph(const QString& path) {
+    if (path.isEmpty()) {
+        TearDownGraph();
+        return true;
+    }
+    m_built = false;
+    return AudioFormat() != 0 ? BuildMp3Graph(path) : BuildWmaGraph(path);
+}
+
+void clsTavrel::startBuild() {
+    SetRecordState(StateStopped);
+    SetRecordState(StateBuilding);
+    TearDownGraphObjects();
+    m_graph = std::make_unique<FilterGraph>();
+}
+
+// False when the device is unknown, which ends the build; a device that cannot be opened only
+// shows its message and leaves `capture` empty.
+bool clsTavrel::addCaptureFilter(FilterPtr& capture) {
+    FilterItem device;
+    if (!GetRegistryFilter(m_captureDeviceName, device)) {
+        EngineMessages::show(QStringLiteral("Capture Device not Found"));
+        return false;
+    }
+    if (FAILED(device.createIn(*m_graph, capture)) || !capture) {
+        EngineMessages::show(QStringLiteral("Cannot add capture device!\r\n"
+                                            "Are you running DirectX 9c or later?"),
+                             QStringLiteral("DirectX 9c is free from Microsoft for Win98 / "
+                                            "2000 / XP."),
+                             PromptIcon::Critical);
+    }
+    return true;
+}
+
+// Looks a registered filter up and adds it to the graph under its own name. False (after the
+// not-found message) ends the build; a filter that cannot be made only shows its message.
+bool clsTavrel::addRegisteredFilter(const QString& name, const QString& notFoundText,
+                                    const QString& failedText, FilterPtr& filter) {
+    FilterItem item;
+    if (!GetRegistryFilter(name, item)) {
+        EngineMessages::show(notFoundText);
+        return false;
+    }
+    if (FAILED(item.createIn(*m_graph, filter)))
+        EngineMessages::show(failedText);
+    return true;
+}
+
+bool clsTavrel::BuildWmaGraph(const QString& path) {
+    startBuild();
+    FilterPtr capture, grabber, writer;
+    Pin captureIn, captureOut, grabberIn, grabberOut, writerIn, writerOut;
+    if (!addCaptureFilter(capture))
+        return false;
+    FindPins(capture, captureIn, captureOut);
+    if (!addRegisteredFilter(kGrabberName, QStringLiteral("SampleGrabber"),
+                             QStringLiteral("Cannot add SampleGrabber"), grabber))
+        return false;
+    FindPins(grabber, grabberIn, grabberOut);
+    if (!addRegisteredFilter(kWriterKey, QStringLiteral("ASF Writer not found!"),
+                             QStringLiteral("ASF Writer Cannot be created!"), writer))
+        return false;
+    FindPins(writer, writerIn, writerOut);
+    if (!checkWmaPins(captureOut, grabberIn, grabberOut, writerIn))
+        return false;
+
+    try {
+        createHelper();
+        connectOrThrow(captureOut, grabberIn);
+        connectOrThrow(grabberOut, writerIn);
+        if (writer->takesFileName())
+            throwIfFailed(writer->setFileName(path));
+        emit GetQuillon(writer, m_graph.get());
+        attachGraphToHelper();
+    } catch (const BuildError& error) {
+        failBuild(error);
+        return false;
+    }
+    const bool result = tryGraph();
+    finishBuild();
+    return result;
+}
+
+bool clsTavrel::BuildMp3Graph(const QString& path) {
+    startBuild();
+    FilterPtr capture, grabber, encoder, dump;
+    Pin captureIn, captureOut, grabberIn, grabberOut, encoderIn, encoderOut, dumpIn, dumpOut;
+    if (!addCaptureFilter(capture))
+        return false;
+    FindPins(capture, captureIn, captureOut);
+    try {
+        FilterItem item;
+        if (!GetRegistryFilter(kGrabberName, item)) {
+            EngineMessages::show(QStringLiteral("SampleGrabber not present..cannot create it"),
+                                 QStringLiteral("Contact Support / Reinstall DirectX"),
+                                 PromptIcon::Critical);
+            return false;
+        }
+        if (FAILED(item.createIn(*m_graph, grabber))) {
+            EngineMessages::show(QStringLiteral("Cannot add SampleGrabber"));
+            throwIfFailed(E_FAIL);
+        }
+        FindPins(grabber, grabberIn, grabberOut);
+        if (!GetRegistryFilter(EngineMessages::kLameFilterName, item)) {
+            EngineMessages::show(QStringLiteral("LAME Encoder not found!"));
+            return false;
+        }
+        if (FAILED(item.createIn(*m_graph, encoder))) {
+            EngineMessages::show(QStringLiteral("Lame Encoder cannot be created!"));
+            throwIfFailed(E_FAIL);
+        }
+        FindPins(encoder, encoderIn, encoderOut);
+        if (!GetRegistryFilter(QStringLiteral("DUMP"), item)) {
+            EngineMessages::show(QStringLiteral("DUMP not found!"));
+            return false;
+        }
+        if (FAILED(item.createIn(*m_graph, dump))) {
+            EngineMessages::show(QStringLiteral("Dump cannot be created!"));
+            throwIfFailed(E_FAIL);
+        }
+        FindPins(dump, dumpIn, dumpOut);
+        if (captureOut.isNull()) {
+            EngineMessages::show(QStringLiteral("No Capture out pin!"));
+            return false;
+        }
+        if (grabberIn.isNull() || grabberOut.isNull()) {
+            EngineMessages::show(QStringLiteral("No SampleGrabber Pins!"));
+            return false;
+        }
+        if (dumpIn.isNull()) {
+            EngineMessages::show(QStringLiteral("No DumpInPin!"));
+            return false;
+        }
+        try {
+            createHelper();
+        } catch (const BuildError& error) {
+            EngineMessages::showError(QStringLiteral("Error Creating the audio assist object"),
+                                      error.number, error.description);
+            throw;
+        }
+        connectStep(captureOut, grabberIn, QStringLiteral("Error in connection process 1"));
+        connectStep(grabberOut, encoderIn, QStringLiteral("Error in connection process 2"));
+        connectStep(encoderOut, dumpIn, QStringLiteral("Error in connection process 3"));
+        if (dump->takesFileName())
+            throwIfFailed(dump->setFileName(path));
+        attachGraphToHelper();
+    } catch (const BuildError& error) {
+        failBuild(error);
+        return false;
+    }
+    const bool result = tryGraph();
+    finishBuild();
+    return result;
+}
+
+void clsTavrel::connectStep(const Pin& output, const Pin& input, const QString& failureText) {
+    const HRESULT hr = output.isNull() || input.isNull() ? VFW_E_NOT_CONNECTED
+                                                         : m_graph->connectDirect(output, input);
+    if (FAILED(hr)) {
+        EngineMessages::showError(failureText, hr, EngineMessages::describe(hr));
+        throwIfFailed(hr);
+    }
+}
+
+bool clsTavrel::checkWmaPins(const Pin& captureOut, const Pin& grabberIn, const Pin& grabberOut,
+                             const Pin& writerIn) {
+    if (captureOut.isNull()) {
+        EngineMessages::show(QStringLiteral("No Capture out pin!"));
+        return false;
+    }
+    if (grabberIn.isNull() || grabberOut.isNull()) {
+        EngineMessages::show(QStringLiteral("No Vu Pins!"));
+        return false;
+    }
+    if (writerIn.isNull()) {
+        EngineMessages::show(QStringLiteral("No ASFInPin!"));
+        return false;
+    }
+    return true;
+}
+
+void clsTavrel::createHelper() {
+    QObject* helper = platform::ComponentLoader::instance().create(kAssistProgId);
+    if (!helper || !assistOf(helper)) {
+        delete helper;
+        throw BuildError{EngineMessages::kCannotCreateObjectError,
+                         QStringLiteral("ActiveX component can't create object")};
+    }
+    m_helper = helper;
+    connect(helper, SIGNAL(ThreadEvent(int, int)), this, SLOT(Helper_ThreadEvent(int, int)));
+}
+
+void clsTavrel::attachGraphToHelper() {
+    nexuvo::IAssist* assist = assistOf(m_helper);
+    throwIfFailed(assist->putref_CurrentGraph(m_graph.get()));
+    throwIfFailed(assist->put_ThreadSleepmS(kThreadSleepMs));
+}
+
+void clsTavrel::connectOrThrow(const Pin& output, const Pin& input) {
+    throwIfFailed(m_graph->connectDirect(output, input));
+}
+
+void clsTavrel::throwIfFailed(HRESULT hr) {
+    if (FAILED(hr))
+        throw BuildError{hr, EngineMessages::describe(hr)};
+}
+
+// The trial run: a graph that can record starts and stops at once without complaint.
+bool clsTavrel::tryGraph() {
+    HRESULT hr = m_graph->run();
+    const HRESULT stopped = m_graph->stop();
+    if (SUCCEEDED(hr))
+        hr = stopped;
+    if (SUCCEEDED(hr))
+        return true;
+    EngineMessages::show(EngineMessages::kRecorderWillNotRun,
+                         QStringLiteral("Try Updating DirectX and your drivers."),
+                         PromptIcon::Critical);
+    return false;
+}
+
+void clsTavrel::finishBuild() {
+    m_built = true;
+    SetRecordState(StateReady);
+}
+
+void clsTavrel::failBuild(const BuildError& error) {
+    EngineMessages::showError(QStringLiteral("Error Building Graph"), error.number,
+                              error.description, PromptIcon::None);
+    SetRecordState(StateFailed);
+}
+
+void clsTavrel::TearDownGraph() {
+    TearDownGraphObjects();
+    m_built = false;
+}
+
+void clsTavrel::TearDownGraphObjects() {
+    if (m_graph)
+        m_graph->stop();
+    // The helper lets go of the graph before the graph goes.
+    delete m_helper.data();
+    m_helper.clear();
+    m_graph.reset();
+}
+
+// --- Record state ---------------------------------------------------------------------------
+
+bool clsTavrel::helperHasGraph() const {
+    nexuvo::IAssist* assist = assistOf(m_helper);
+    if (!assist)
+        return false;
+    QObject* graph = nullptr;
+    return SUCCEEDED(assist->get_CurrentGraph(&graph)) && graph;
+}
+
+void clsTavrel::SetRecordState(int n) {
+    if (n == m_recordState)
+        return;
+    if (n == StateBuilding) {
+        emit PlayStateChanged(m_lastAnnounced, StateBuilding);
+        m_lastAnnounced = StateBuilding;
+        return;
+    }
+    if (!m_helper || !helperHasGraph() || !m_graph) {
+        m_recordState = StateStopped;
+        return;
+    }
+    nexuvo::IAssist* assist = assistOf(m_helper);
+    HRESULT hr = S_OK;
+    switch (n) {
+    case StateRecording:
+        hr = m_graph->run();
+        if (SUCCEEDED(hr))
+            hr = assist->RunGraph();
+        break;
+    case StateStopped:
+    case StateReady:
+        hr = m_graph->stop();
+        if (SUCCEEDED(hr))
+            hr = assist->StopGraph();
+        break;
+    default:
+        break;
+    }
+    if (FAILED(hr)) {
+        m_recordState = StateFailed;
+        emit PlayStateChanged(m_lastAnnounced, StateFailed);
+        emit AudioPeaks(0, 0);
+        m_lastAnnounced = StateFailed;
+        return;
+    }
+    if (n == StateRecording || n == StateStopped || n == StateReady) {
+        m_recordState = n;
+        emit PlayStateChanged(m_lastAnnounced, m_recordState);
+    }
+    if (m_recordState != StateRecording)
+        emit AudioPeaks(0, 0);
+    m_lastAnnounced = m_recordState;
+}
+
+bool clsTavrel::Record() {
+    SetRecordState(StateRecording);
+    return m_recordState == StateRecording;
+}
+
+bool clsTavrel::StopRecording() {
+    SetRecordState(StateStopped);
+    return m_recordState <= StateStopped;
+}
+
+void clsTavrel::Helper_ThreadEvent(int LeftPeak, int RightPeak) {
+    if (m_peakEvents > kPeakCounterLimit)
+        m_peakEvents = 0;
+    ++m_peakEvents;
+    if (m_peakEvents % 2 != 0 || m_recordState != StateRecording)
+        return;
+    emit AudioPeaks(LeftPeak, RightPeak);
+    double position = 0.0;
+    if (m_peakEvents % 10 == 0 && m_graph && SUCCEEDED(m_graph->currentPosition(position)))
+        emit Timing(position);
+}
+
+// --- Settings -------------------------------------------------------------------------------
+
+void clsTavrel::setProfile(int profile) {
+    m_profile = profile;
+    if (!m_graph || m_recordState == StateStopped)
+        return;
+    const int noted = m_recordState;
+    EngineMessages::show(QStringLiteral("This Change will reset the recording!"), {},
+                         PromptIcon::Information);
+    if (!OutputFileName(m_outputFileName)) {
+        EngineMessages::show(QStringLiteral("Could not use the new profile bitrate!"), {},
+                             PromptIcon::Critical);
+        return;
+    }
+    if (noted != StateRecording)
+        return;
+    if (Record())
+        EngineMessages::show(
+            QStringLiteral("The recording restarted successfully at the new bitrate"), {},
+            PromptIcon::Information);
+    else
+        EngineMessages::show(QStringLiteral("The Recording could not be restarted."), {},
+                             PromptIcon::Critical);
+}
+
+int clsTavrel::AudioFormat() {
+    m_audioFormat = Settings::getInt(kSettings, QStringLiteral("AudioFormat"), 0);
+    return m_audioFormat;
+}
+
+void clsTavrel::setAudioFormat(int format) {
+    Settings::saveInt(kSettings, QStringLiteral("AudioFormat"), format);
+    m_audioFormat = format;
+}
+
+int clsTavrel::VBRMin() const {
+    return Settings::getInt(kMpeg, QStringLiteral("VBRMin"), 128);
+}
+void clsTavrel::setVBRMin(int kbps) {
+    Settings::saveInt(kMpeg, QStringLiteral("VBRMin"), kbps);
+}
+int clsTavrel::VBRMax() const {
+    return Settings::getInt(kMpeg, QStringLiteral("VBRMax"), 128);
+}
+void clsTavrel::setVBRMax(int kbps) {
+    Settings::saveInt(kMpeg, QStringLiteral("VBRMax"), kbps);
+}
+int clsTavrel::ChannelMode() const {
+    return Settings::getInt(kMpeg, QStringLiteral("ChannelMode"), 0);
+}
+void clsTavrel::setChannelMode(int mode) {
+    Settings::saveInt(kMpeg, QStringLiteral("ChannelMode"), mode);
+}
+bool clsTavrel::VBR() const {
+    return Settings::getBool(kMpeg, QStringLiteral("VBR"), false);
+}
+void clsTavrel::setVBR(bool on) {
+    Settings::saveBool(kMpeg, QStringLiteral("VBR"), on);
+}
+int clsTavrel::SampleRate() const {
+    return Settings::getInt(kMpeg, QStringLiteral("SampleRate"), 44100);
+}
+void clsTavrel::setSampleRate(int hz) {
+    Settings::saveInt(kMpeg, QStringLiteral("SampleRate"), hz);
+}
+
+// --- Property pages -------------------------------------------------------------------------
+
+bool clsTavrel::ShowEncoderDialog(QWidget* owner) {
+    const FilterPtr encoder =
+        m_graph ? m_graph->findFilterByName(EngineMessages::kLameFilterName) : nullptr;
+    if (encoder)
+        encoder->showPropertyPage(owner);
+    return true;
+}
+
+bool clsTavrel::ShowPropertyPage(QWidget* owner, const QString& filterName) {
+    if (filterName.contains(QLatin1String("Encoder"), Qt::CaseInsensitive) &&
+        filterName.contains(QLatin1String("Lame"), Qt::CaseInsensitive))
+        return ShowEncoderDialog(owner);
+    if (!m_graph)
+        return false;
+    for (const FilterPtr& filter : m_graph->filters()) {
+        if (filter->name().compare(filterName, Qt::CaseInsensitive) == 0)
+            return SUCCEEDED(filter->showPropertyPage(owner));
+    }
+    EngineMessages::show(filterName + QStringLiteral(" could not be found in the graph."));
+    return true;
+}

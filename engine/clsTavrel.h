@@ -1,0 +1,129 @@
+#pragma once
+
+#include "media/FilterGraph.h"
+#include "media/FilterItem.h"
+#include "media/KeyedList.h"
+#include "platform/ResultCodes.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class QWidget;
+
+// The recording engine: lists the capture devices, builds a graph that takes the chosen device's
+// audio through a sample grabber into a file, tries it once, runs and stops it, and announces
+// its record state. An Assist object from the Nexuvo library is attached to every graph; its
+// level notifications come back here and go on to the host as AudioPeaks and Timing.
+class clsTavrel : public QObject {
+    Q_OBJECT
+public:
+    // Record states.
+    static constexpr int StateStopped = 0;
+    static constexpr int StateBuilding = 1;
+    static constexpr int StateRecording = 2;
+    static constexpr int StateReady = 3;
+    static constexpr int StateFailed = -1000;
+
+    explicit clsTavrel(QObject* parent = nullptr);
+    ~clsTavrel() override;
+
+    // 0 ready, 1 no audio capture device, 2 no "WM ASF WRITER" registered, else an error number.
+    int Initialise();
+    const media::KeyedList<media::FilterItem>& colCapture() const { return m_devices; }
+    QString CaptureDeviceName();
+    void setCaptureDeviceName(const QString& name);
+    int RecordState() const { return m_recordState; }
+
+    // Builds a graph writing the path (announcing 1, then 3); an empty path stops and releases
+    // everything.
+    bool OutputFileName(const QString& path);
+    bool Record();
+    bool StopRecording();
+    QString FileName() const { return m_outputFileName; }
+    bool GetRegistryFilter(const QString& name, media::FilterItem& item);
+
+    int Profile() const { return m_profile; }
+    void setProfile(int profile);
+    bool ShowPropertyPage(QWidget* owner, const QString& filterName);
+
+    int AudioFormat();
+    void setAudioFormat(int format);
+
+    // MP3 encoder settings, kept in the settings section "MPEGSettings".
+    int VBRMin() const;
+    void setVBRMin(int kbps);
+    int VBRMax() const;
+    void setVBRMax(int kbps);
+    int ChannelMode() const;
+    void setChannelMode(int mode);
+    bool VBR() const;
+    void setVBR(bool on);
+    int SampleRate() const;
+    void setSampleRate(int hz);
+
+    // The graph being built or run, for the host and for tests.
+    media::FilterGraph* graph() const { return m_graph.get(); }
+    QObject* helper() const { return m_helper; }
+
+    static constexpr int kThreadSleepMs = 50;
+
+signals:
+    // Once in every WMA build, after the file name is set on the writer and before the graph is
+    // handed to the helper: the host applies the profile and, if wanted, the network stream.
+    void GetQuillon(media::FilterPtr writer, media::FilterGraph* graph);
+    void AudioPeaks(int leftPeak, int rightPeak);
+    void Timing(double position);
+    void PlayStateChanged(int oldState, int newState);
+
+public slots:
+    void Helper_ThreadEvent(int LeftPeak, int RightPeak);
+
+private:
+    // A step that failed and ends a build through its error path.
+    struct BuildError {
+        HRESULT number;
+        QString description;
+    };
+
+    bool BuildGraph(const QString& path);
+    bool BuildWmaGraph(const QString& path);
+    bool BuildMp3Graph(const QString& path);
+    bool ShowEncoderDialog(QWidget* owner);
+    void TearDownGraph();
+    void TearDownGraphObjects();
+    void SetRecordState(int n);
+    void FindPins(const media::FilterPtr& filter, media::Pin& input, media::Pin& output);
+    void loadRegisteredFilters();
+
+    // Build steps.
+    void startBuild();
+    bool addCaptureFilter(media::FilterPtr& capture);
+    bool addRegisteredFilter(const QString& name, const QString& notFoundText,
+                             const QString& failedText, media::FilterPtr& filter);
+    bool checkWmaPins(const media::Pin& captureOut, const media::Pin& grabberIn,
+                      const media::Pin& grabberOut, const media::Pin& writerIn);
+    void createHelper();
+    void attachGraphToHelper();
+    void connectOrThrow(const media::Pin& output, const media::Pin& input);
+    void connectStep(const media::Pin& output, const media::Pin& input, const QString& failureText);
+    static void throwIfFailed(HRESULT hr);
+    bool tryGraph();
+    void finishBuild();
+    void failBuild(const BuildError& error);
+    bool helperHasGraph() const;
+
+    QString m_captureDeviceName;
+    int m_audioFormat = 0;
+    int m_profile = 0;
+    int m_recordState = StateStopped;
+    int m_lastAnnounced = StateStopped;
+    int m_peakEvents = 0;
+    bool m_built = false;
+    QString m_outputFileName;
+    media::KeyedList<media::FilterItem> m_devices;
+    media::KeyedList<media::FilterItem> m_filters;
+    std::unique_ptr<media::FilterGraph> m_graph;
+    QPointer<QObject> m_helper;
+};
