@@ -1,0 +1,52 @@
+#include "ProgramProcess.h"
+
+#include <QDeadlineTimer>
+#include <csignal>
+
+ProgramProcess::ProgramProcess(const QString& configFolder, const QString& home) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", configFolder);
+    environment.insert("HOME", home);
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("VELTRAX_TEST_SOURCES", "1");
+    environment.insert("VELTRAX_REPORT_STARTUP", "1");
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+ProgramProcess::~ProgramProcess() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+QString ProgramProcess::programPath() {
+    return QStringLiteral(VELTRAX_PROGRAM);
+}
+
+bool ProgramProcess::startAndWaitUntilActive(int timeoutMs) {
+    m_process.start(programPath(), {});
+    if (!m_process.waitForStarted(timeoutMs))
+        return false;
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        m_process.waitForReadyRead(100);
+        m_output += QString::fromLocal8Bit(m_process.readAll());
+        if (m_output.contains(QLatin1String("veltrax: activated")))
+            return true;
+        if (m_process.state() == QProcess::NotRunning)
+            return false;
+    }
+    return false;
+}
+
+void ProgramProcess::signal(int number) {
+    ::kill(static_cast<pid_t>(m_process.processId()), number);
+}
+
+bool ProgramProcess::waitForExit(int timeoutMs) {
+    const bool done = m_process.waitForFinished(timeoutMs);
+    m_output += QString::fromLocal8Bit(m_process.readAll());
+    return done;
+}
