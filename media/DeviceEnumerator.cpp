@@ -84,8 +84,11 @@ QList<FilterItem> DeviceEnumerator::testSources() {
     const QString live = QStringLiteral("audiotestsrc is-live=true samplesperbuffer=441 ");
     return {
         testSource(kTestTone, live + QStringLiteral("wave=sine freq=1000 volume=0.5")),
+        // A tick every 100 ms, every tenth one louder: position in time can be read back from
+        // a recording to within a second.
         testSource(kTestTicks, live + QStringLiteral("wave=ticks tick-interval=100000000 "
-                                                     "freq=2000 volume=0.8")),
+                                                     "freq=2000 volume=0.4 marker-tick-period=10 "
+                                                     "marker-tick-volume=0.9")),
         testSource(kTestSilence, live + QStringLiteral("wave=silence")),
     };
 }

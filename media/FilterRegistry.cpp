@@ -38,7 +38,7 @@ QList<FilterRegistry::Entry> FilterRegistry::standardEntries() {
     return {
         {QStringLiteral("SampleGrabber"), {"capsfilter"}, make<SampleGrabber>()},
         {QStringLiteral("WM ASF Writer"),
-         {"audioconvert", "audioresample", "avenc_wmav2", "asfmux", "tee", "filesink"},
+         {"audioconvert", "audioresample", "avenc_wmav2", "avmux_asf", "asfmux", "tee", "filesink"},
          make<AsfWriter>()},
         {QStringLiteral("DUMP"), {"filesink"}, make<DumpFilter>()},
         {QStringLiteral("Lame MPEG Layer III Audio Encoder2"),

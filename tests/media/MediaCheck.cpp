@@ -60,8 +60,10 @@ double MediaCheck::decodedSeconds(const QString& path) {
         bytes += process.readAllStandardOutput().size();
     }
     const QByteArray errors = process.readAllStandardError();
-    if (process.exitCode() != 0 || !errors.trimmed().isEmpty())
+    if (process.exitCode() != 0 || !errors.trimmed().isEmpty()) {
+        qWarning("ffmpeg could not decode %s: %s", qPrintable(path), errors.constData());
         return -1;
+    }
     return bytes / (44100.0 * 4);
 }
 

@@ -90,6 +90,7 @@ TEST(Recording, EveryProfileGivesItsChannelsRateAndBitRate) {
         EXPECT_EQ(probe.channels, profile.channels);
         EXPECT_EQ(probe.sampleRate, profile.sampleRate);
         EXPECT_NEAR(probe.duration, 10.0, 0.1);
+        EXPECT_GT(MediaCheck::decodedSeconds(path), 9.5); // every packet, the last one too
         EXPECT_NEAR(probe.streamBitRate, profile.bitRate, profile.bitRate * 0.1);
         // What the encoder really delivered.
         const double codedBitRate = probe.payloadBytes * 8.0 / probe.duration;
