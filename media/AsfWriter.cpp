@@ -1,5 +1,7 @@
 #include "media/AsfWriter.h"
 
+#include "media/NetworkSink.h"
+
 #include <algorithm>
 #include <gst/gst.h>
 
@@ -40,6 +42,11 @@ AsfWriter::AsfWriter() : Filter(makeWriterBin()), m_profile(WmaProfile::standard
     applyProfile();
 }
 
+AsfWriter::~AsfWriter() {
+    for (const std::shared_ptr<NetworkSink>& sink : m_sinks)
+        sink->detach();
+}
+
 unsigned AsfWriter::packetSizeFor(int bitRate) {
     const unsigned halfSecond = static_cast<unsigned>(bitRate / 8 / 2);
     return std::clamp(halfSecond, 1024u, 4800u);
@@ -56,6 +63,8 @@ void AsfWriter::applyProfile() {
     gst_caps_unref(caps);
     g_object_set(innerElement("encoder"), "bitrate", m_profile.bitRate, nullptr);
     g_object_set(innerElement("mux"), "packet-size", packetSizeFor(m_profile.bitRate), nullptr);
+    for (const std::shared_ptr<NetworkSink>& sink : m_sinks)
+        sink->setPacketSize(packetSizeFor(m_profile.bitRate));
 }
 
 HRESULT AsfWriter::configureFilterUsingProfileGuid(const QUuid& profileId) {
@@ -66,6 +75,27 @@ HRESULT AsfWriter::configureFilterUsingProfileGuid(const QUuid& profileId) {
         return VFW_E_WRONG_STATE;
     m_profile = *chosen;
     applyProfile();
+    return S_OK;
+}
+
+HRESULT AsfWriter::addSink(const std::shared_ptr<NetworkSink>& sink) {
+    if (!sink)
+        return E_POINTER;
+    if (sink->isAttached() || !sink->isValid())
+        return E_INVALIDARG;
+    sink->setPacketSize(packetSizeFor(m_profile.bitRate));
+    const HRESULT hr = sink->attachTo(element(), innerElement("encoded"));
+    if (SUCCEEDED(hr))
+        m_sinks.append(sink);
+    return hr;
+}
+
+HRESULT AsfWriter::removeSink(const std::shared_ptr<NetworkSink>& sink) {
+    if (!sink)
+        return E_POINTER;
+    if (!m_sinks.removeOne(sink))
+        return E_INVALIDARG;
+    sink->detach();
     return S_OK;
 }
 
