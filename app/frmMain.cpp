@@ -5,6 +5,8 @@
 #include "app/RecordingNames.h"
 #include "app/SignalCloser.h"
 #include "logger/Tavlo.h"
+#include "meter/Indicator.h"
+#include "meter/MemoryPropertyBag.h"
 #include "platform/Clock.h"
 #include "platform/Prompts.h"
 #include "platform/Settings.h"
@@ -112,8 +114,7 @@ void frmMain::buildControls() {
     lblLogChange = new QLabel(QStringLiteral("Next Log Change:"), recorderFrame);
     lblEventCountDown = new QLabel(recorderFrame);
     lblStreaming = new QLabel(recorderFrame);
-    IndL = new QWidget(recorderFrame);
-    IndR = new QWidget(recorderFrame);
+    createMeters(recorderFrame);
     recorderLayout->addWidget(cmdRecord, 0, 0);
     recorderLayout->addWidget(cmdStopRec, 0, 1);
     recorderLayout->addWidget(lblElapsed, 1, 0, 1, 2);
@@ -175,6 +176,22 @@ void frmMain::buildControls() {
                   Frame3,    recorderFrame, settingsFrame, diskFrame};
     for (QRadioButton* option : optInterval)
         m_controls.append(option);
+}
+
+// The meters keep the colours the window was designed with (colours as 0x00BBGGRR).
+void frmMain::createMeters(QWidget* parent) {
+    IndL = new meter::Indicator(parent);
+    IndR = new meter::Indicator(parent);
+    IndL->loadProperties(meter::MemoryPropertyBag{{QStringLiteral("BrightGreen"), 0x00FF00},
+                                                  {QStringLiteral("DimGreen"), 0x408080},
+                                                  {QStringLiteral("DimYellow"), 0x008080},
+                                                  {QStringLiteral("DimRed"), 0x008080},
+                                                  {QStringLiteral("BackColor"), 0xCFCFCF}});
+    IndR->loadProperties(meter::MemoryPropertyBag{{QStringLiteral("BrightGreen"), 0x00FF00},
+                                                  {QStringLiteral("DimGreen"), 0x008080},
+                                                  {QStringLiteral("DimYellow"), 0x008080},
+                                                  {QStringLiteral("DimRed"), 0x008080},
+                                                  {QStringLiteral("BackColor"), 0xCFCFCF}});
 }
 
 void frmMain::buildMenus() {
@@ -660,8 +677,8 @@ int frmMain::MeterValue(int peak) {
 void frmMain::Tavrel_AudioPeaks(int, int leftPeak, int rightPeak) {
     if (!IndL->isVisible())
         return;
-    IndL->setProperty("value", MeterValue(leftPeak));
-    IndR->setProperty("value", MeterValue(rightPeak));
+    IndL->setValue(MeterValue(leftPeak));
+    IndR->setValue(MeterValue(rightPeak));
 }
 
 void frmMain::Tavrel_PlayStateChanged(int, int, int newState) {

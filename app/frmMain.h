@@ -17,6 +17,9 @@ class QRadioButton;
 class QSystemTrayIcon;
 class Tavlo;
 class SignalCloser;
+namespace meter {
+class Indicator;
+}
 namespace util {
 class clsFileFolder;
 class clsStartup;
@@ -118,8 +121,8 @@ public:
     QLabel* lblAvailSpace;
     QLabel* lblStreaming;
     QProgressBar* PBarSpace;
-    QWidget* IndL;
-    QWidget* IndR;
+    meter::Indicator* IndL;
+    meter::Indicator* IndR;
     QAction* mnuExit;
     QAction* mnuAutoDelete;
     QMenu* mnuStream;
@@ -142,6 +145,7 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void createMeters(QWidget* parent);
     void connectLoggers();
     void Form_Load();
     void reportInitialiseFailure(int code);
