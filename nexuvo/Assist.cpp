@@ -1,0 +1,800 @@
+#include "nexuvo/Assist.h"
+
+#include "media/DeviceEnumerator.h"
+#include "media/FilterRegistry.h"
+#include "nexuvo/AssistMessages.h"
+#include "nexuvo/AudioRendererFinder.h"
+#include "nexuvo/CapturePinBuffer.h"
+#include "nexuvo/ExtraResults.h"
+#include "nexuvo/PinVariant.h"
+#include "nexuvo/PipelinePosition.h"
+#include "nexuvo/PitchShifter.h"
+#include "nexuvo/RendererEnumerator.h"
+#include "nexuvo/VBCol.h"
+
+#include <cmath>
+
+namespace nexuvo {
+
+using namespace ResultCode;
+using media::FilterGraph;
+using media::FilterPtr;
+using media::Pin;
+using media::PinDirection;
+
+namespace {
+
+constexpr int kMaxRenderers = 100;
+constexpr double kSegueLeadSeconds = 20.0;
+
+bool isTrue(long value) {
+    return value == -1;
+}
+
+bool pinFrom(const QVariant& value, Pin& pin) {
+    if (value.metaType() != QMetaType::fromType<Pin>())
+        return false;
+    pin = value.value<Pin>();
+    return !pin.isNull();
+}
+
+bool filterFrom(const QVariant& value, FilterPtr& filter) {
+    if (value.metaType() != QMetaType::fromType<FilterPtr>())
+        return false;
+    filter = value.value<FilterPtr>();
+    return true;
+}
+
+bool connectedOnBothSides(const media::Filter& filter) {
+    return !filter.findPin(PinDirection::Input, true).isNull() &&
+           !filter.findPin(PinDirection::Output, true).isNull();
+}
+
+} // namespace
+
+Assist::Assist(QObject* parent)
+    : QObject(parent), m_window(std::make_unique<MessageWindow>(static_cast<Receiver&>(*this))),
+      m_tap([this](int message, qintptr wParam) { post(message, wParam); }) {
+    m_tap.startThread();
+}
+
+// Workers first: the peak thread ends and the grabber lets go of the callback before the ring
+// and the message window they use go.
+Assist::~Assist() {
+    if (!m_tap.stopped())
+        stopOperation();
+    m_tap.stopMeasuring();
+    m_tap.setIntakeDisabled(true);
+    m_tap.endThread();
+    detach();
+    m_tap.ring().release();
+    m_window.reset();
+    qDeleteAll(m_renderers);
+}
+
+void Assist::post(int message, qintptr wParam) {
+    m_window->post(message, wParam);
+}
+
+// ---- Messages -----------------------------------------------------------------------------
+
+void Assist::handleMessage(int message, qintptr wParam) {
+    switch (message) {
+    case AssistMessage::ThreadEvent:
+        // A measurement that was on its way when the measuring stopped is not reported after
+        // the stop.
+        if (wParam == kPostedByPeakThread && m_tap.stopped())
+            return;
+        fireThreadEvent();
+        break;
+    case AssistMessage::CueIn:
+        stopOperation();
+        emit CueInFound(static_cast<int>(m_cueTimeMs));
+        break;
+    case AssistMessage::GraphEvent:
+        handleGraphEvents();
+        break;
+    case AssistMessage::BufferFull:
+        emit BufferFull(wParam);
+        break;
+    default:
+        break;
+    }
+}
+
+void Assist::fireThreadEvent() {
+    QPointer<Assist> alive(this);
+    m_tap.setFiring(true);
+    emit ThreadEvent(m_tap.leftPeak(), m_tap.rightPeak());
+    if (alive)
+        m_tap.setFiring(false);
+}
+
+// One graph event per notification; events of no interest are passed over until one of the
+// listed codes comes or none is left.
+void Assist::handleGraphEvents() {
+    if (!m_graphEvents || !graph())
+        return;
+    media::GraphEventRecord event;
+    while (graph()->getEvent(event)) {
+        switch (event.code) {
+        case media::GraphEvent::Complete:
+            handleCompletion();
+            return;
+        case media::GraphEvent::UserAbort:
+        case media::GraphEvent::ErrorAbort:
+        case media::GraphEvent::Paused:
+        case media::GraphEvent::StreamControlStopped:
+        case media::GraphEvent::StreamControlStarted:
+            return;
+        default:
+            break;
+        }
+    }
+}
+
+void Assist::handleCompletion() {
+    if (m_paused != 0)
+        return;
+    post(AssistMessage::BufferFull, m_tap.ring().address());
+    m_paused = 1;
+    QPointer<Assist> alive(this);
+    emit EndOfStream();
+    if (!alive || !m_segSeeker || m_segueTimeMs <= 0)
+        return;
+    emit SegueFound(static_cast<int>(m_segueTimeMs));
+    if (alive)
+        stopOperation();
+}
+
+// ---- Attach, prepare, detach --------------------------------------------------------------
+
+HRESULT Assist::get_CurrentGraph(QObject** graph) {
+    if (!graph)
+        return E_POINTER;
+    if (m_graphHeld && this->graph())
+        *graph = this->graph();
+    return S_OK;
+}
+
+HRESULT Assist::putref_CurrentGraph(QObject* graph) {
+    if (!graph) {
+        detachAndForgetScan();
+        return S_OK;
+    }
+    return attach(graph);
+}
+
+HRESULT Assist::SetGraph(QObject* pUnk) {
+    return putref_CurrentGraph(pUnk);
+}
+
+QObject* Assist::currentGraph() {
+    QObject* graph = nullptr;
+    get_CurrentGraph(&graph);
+    return graph;
+}
+
+void Assist::detachAndForgetScan() {
+    m_tap.setIntakeDisabled(true);
+    detach();
+    m_fileScan = false;
+    m_cueFound = false;
+    m_cueTimeMs = 0;
+}
+
+HRESULT Assist::attach(QObject* object) {
+    if (m_graphHeld)
+        detachAndForgetScan();
+    auto* graph = qobject_cast<FilterGraph*>(object);
+    if (!graph)
+        return DISP_E_TYPEMISMATCH;
+    m_tap.setIntakeDisabled(false);
+    m_tap.setEarliestSampleTime(kEarliestSampleTimeOnAttach);
+    m_graph = graph;
+    m_graphHeld = true;
+    m_tap.setGraphAttached(true);
+    return prepareGrabberInGraph();
+}
+
+HRESULT Assist::prepareGrabberInGraph() {
+    FilterGraph& graph = *this->graph();
+    FilterPtr grabber = graph.findFilterByName(grabberName());
+    if (!grabber && m_useInputGrabber)
+        return S_OK; // nothing to measure
+    if (!grabber) {
+        if (const media::FilterItem* item =
+                media::FilterRegistry::instance().registeredFilters().item(kGrabberName))
+            item->createIn(graph, grabber, kGrabberName);
+    }
+    if (!grabber || !connectedOnBothSides(*grabber)) {
+        const HRESULT spliced = spliceGrabber(graph);
+        if (spliced != S_OK)
+            return spliced == S_FALSE ? S_OK : spliced;
+    }
+    if (graph.findFilterByName(kOggSplitterName) || m_usePitchAdjuster) {
+        const HRESULT inserted = insertPitchShifter(graph);
+        if (FAILED(inserted))
+            return inserted;
+    }
+    return prepareGrabber();
+}
+
+// Puts "SampleGrabber" between the audio renderer and the filter feeding it. S_FALSE when the
+// graph has no "SampleGrabber" at all: nothing is to be prepared then.
+HRESULT Assist::spliceGrabber(FilterGraph& graph) {
+    const FilterPtr grabber = graph.findFilterByName(kGrabberName);
+    if (!grabber)
+        return S_FALSE;
+    const Pin grabberIn = grabber->findPin(PinDirection::Input, false);
+    const Pin grabberOut = grabber->findPin(PinDirection::Output, false);
+    if (grabberIn.isNull() || grabberOut.isNull())
+        return E_FAIL;
+
+    AudioRenderer renderer;
+    const HRESULT found = AudioRendererFinder::find(graph, renderer);
+    if (FAILED(found))
+        return found;
+    const Pin upstream = renderer.input.connectedTo();
+    if (upstream.isNull()) {
+        detach();
+        return E_UNEXPECTED;
+    }
+    const FilterPtr upstreamFilter = upstream.filter();
+    if (!upstreamFilter)
+        return E_UNEXPECTED;
+    if (upstreamFilter->name() == kGrabberName)
+        return S_OK;
+    graph.disconnect(upstream);
+    graph.disconnect(renderer.input);
+    graph.connectDirect(upstream, grabberIn);
+    graph.connectDirect(grabberOut, renderer.input);
+    return S_OK;
+}
+
+HRESULT Assist::insertPitchShifter(FilterGraph& graph) {
+    AudioRenderer renderer;
+    const HRESULT found = AudioRendererFinder::find(graph, renderer);
+    if (FAILED(found))
+        return found;
+    return PitchShifter::insertBefore(graph, renderer.input);
+}
+
+// Takes the grabber's callback, reads the format it passes and sizes the ring for it. The object
+// is left stopped with its intake enabled.
+HRESULT Assist::prepareGrabber() {
+    stopOperation();
+    m_tap.setIntakeDisabled(false);
+    if (m_graphHeld && graph()) {
+        if (!m_graphEvents) {
+            m_graphEvents = connect(graph(), &FilterGraph::eventQueued, this,
+                                    [this] { handleMessage(AssistMessage::GraphEvent, 0); });
+        }
+        HRESULT hr = takeGrabberCallback();
+        if (SUCCEEDED(hr))
+            hr = readGrabbedFormat();
+        if (FAILED(hr))
+            return hr;
+        holdGraphControl();
+    }
+    m_tap.prepareRing(m_format.averageBytesPerSecond);
+    return S_OK;
+}
+
+HRESULT Assist::takeGrabberCallback() {
+    auto grabber =
+        std::dynamic_pointer_cast<media::SampleGrabber>(graph()->findFilterByName(grabberName()));
+    if (!grabber)
+        return S_OK;
+    grabber->setBufferSamples(false);
+    const HRESULT hr = grabber->setCallback(&m_tap, 0);
+    if (FAILED(hr))
+        return hr;
+    if (m_grabber && m_grabber != grabber)
+        m_grabber->setCallback(nullptr, 0);
+    m_grabber = grabber;
+    return S_OK;
+}
+
+HRESULT Assist::readGrabbedFormat() {
+    const FilterPtr grabber = graph()->findFilterByName(grabberName());
+    const Pin output = grabber ? grabber->findPin(PinDirection::Output, true) : Pin();
+    if (output.isNull())
+        return E_FAIL;
+    media::MediaType type;
+    const HRESULT hr = output.connectionMediaType(type);
+    if (FAILED(hr))
+        return hr;
+    const media::WaveFormat wave = type.hasWaveFormat ? type.wave : media::WaveFormat();
+    m_format.sampleRate = static_cast<int>(wave.samplesPerSec);
+    m_format.averageBytesPerSecond = static_cast<int>(wave.avgBytesPerSec);
+    m_format.channels = wave.channels;
+    m_format.bitsPerSample = wave.bitsPerSample;
+    m_format.blockAlign = wave.blockAlign;
+    m_format.sampleSize = static_cast<int>(type.sampleSize);
+    return S_OK;
+}
+
+void Assist::holdGraphControl() {
+    if (m_controlHeld)
+        return;
+    m_tap.setPositionSource(std::make_unique<PipelinePosition>(*graph()));
+    m_controlHeld = true;
+}
+
+// Lets go of the graph. The peak thread is done with the graph's position and the grabber with
+// the callback before this returns.
+void Assist::detach() {
+    m_format.sampleRate = 0;
+    m_format.averageBytesPerSecond = 0;
+    m_format.bitsPerSample = 0;
+    m_format.blockAlign = 0;
+    m_tap.setPositionSource(nullptr);
+    m_controlHeld = false;
+    disconnect(m_graphEvents);
+    m_graphEvents = {};
+    if (m_grabber) {
+        m_grabber->setCallback(nullptr, 0);
+        m_grabber.reset();
+    }
+    m_graph = nullptr;
+    m_graphHeld = false;
+    m_tap.setGraphAttached(false);
+}
+
+QString Assist::grabberName() const {
+    return m_useInputGrabber ? kInputGrabberName : kGrabberName;
+}
+
+// ---- Run, stop, pause ---------------------------------------------------------------------
+
+HRESULT Assist::RunGraph() {
+    m_tap.clearStopped();
+    m_paused = 0;
+    if (m_segSeeker && m_controlHeld)
+        seekForSegue();
+    if (m_controlHeld) {
+        m_tap.clearStopped();
+        if (graph())
+            graph()->run();
+        m_tap.markRunStart();
+    }
+    return S_OK;
+}
+
+HRESULT Assist::StopGraph() {
+    stopOperation();
+    return S_OK;
+}
+
+void Assist::stopOperation() {
+    m_tap.stopMeasuring();
+    m_paused = 0;
+    m_tap.ring().clearWrapped();
+    if (m_controlHeld) {
+        if (graph())
+            graph()->stop();
+        m_tap.ring().clearAfterStop();
+        post(AssistMessage::ThreadEvent);
+    } else if (m_graphHeld && graph()) {
+        graph()->stop();
+    }
+}
+
+// The graph is made ready to seek first: a stopped graph has no position to move.
+void Assist::seekForSegue() {
+    FilterGraph* graph = this->graph();
+    if (!graph)
+        return;
+    if (graph->state() == FilterGraph::State::Stopped)
+        graph->pause();
+    double duration = 0.0;
+    graph->duration(duration);
+    const double start = std::max(0.0, duration - kSegueLeadSeconds);
+    graph->setPosition(start);
+    m_segueTimeMs = static_cast<long>(std::trunc(start * 1000.0));
+}
+
+HRESULT Assist::PauseGraph() {
+    m_paused = 1;
+    if (m_controlHeld)
+        post(AssistMessage::ThreadEvent);
+    return S_OK;
+}
+
+HRESULT Assist::get_Paused(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_paused;
+    return S_OK;
+}
+
+HRESULT Assist::put_Paused(long value) {
+    m_paused = value;
+    m_tap.ring().clearWrapped();
+    return S_OK;
+}
+
+HRESULT Assist::AdviseSeeking() {
+    m_tap.markRunStart();
+    return S_OK;
+}
+
+// ---- Graph utilities ----------------------------------------------------------------------
+
+HRESULT Assist::SetNullClock(QObject* GraphMan) {
+    auto* graph = qobject_cast<FilterGraph*>(GraphMan);
+    if (!graph)
+        return DISP_E_TYPEMISMATCH;
+    graph->setNoClock(true);
+    return S_OK;
+}
+
+HRESULT Assist::UseSystemClock() {
+    return S_OK;
+}
+
+HRESULT Assist::SetMinBufferSize() {
+    return S_OK;
+}
+
+HRESULT Assist::SetCapturePinMinBuffer(const QVariant& pPin) {
+    Pin pin;
+    if (!pinFrom(pPin, pin))
+        return DISP_E_TYPEMISMATCH;
+    return CapturePinBuffer::suggestMinBuffer(pin);
+}
+
+HRESULT Assist::RemoveFilter(const QVariant& Filter) {
+    FilterPtr filter;
+    if (!filterFrom(Filter, filter))
+        return E_NOINTERFACE;
+    if (!filter)
+        return E_POINTER;
+    return removeFilter(filter);
+}
+
+// From the graph the filter is in; a refused removal is tried once more after a stop.
+HRESULT Assist::removeFilter(const FilterPtr& filter) {
+    FilterGraph* owner = filter->graph();
+    if (!owner)
+        return E_FAIL;
+    if (SUCCEEDED(owner->removeFilter(filter)))
+        return S_OK;
+    stopOperation();
+    return SUCCEEDED(owner->removeFilter(filter)) ? S_OK : E_FAIL;
+}
+
+HRESULT Assist::get_RemoveFilterFromGraph(QObject* pUnkGraph, const QVariant& pUnkFilter,
+                                          long* value) {
+    if (!value)
+        return E_POINTER;
+    if (!pUnkGraph || !pUnkFilter.isValid())
+        return E_INVALIDARG;
+    FilterPtr filter;
+    if (!qobject_cast<FilterGraph*>(pUnkGraph) || !filterFrom(pUnkFilter, filter))
+        return DISP_E_TYPEMISMATCH;
+    if (!filter)
+        return E_INVALIDARG;
+    *value = SUCCEEDED(removeFilter(filter)) ? 1 : 0;
+    return S_OK;
+}
+
+HRESULT Assist::get_IsPinConnected(const QVariant& pPin, long* value) {
+    if (!value)
+        return E_POINTER;
+    Pin pin;
+    if (!pinFrom(pPin, pin))
+        return DISP_E_TYPEMISMATCH;
+    *value = pin.isConnected() ? 1 : 0;
+    return S_OK;
+}
+
+// ---- Pitch ---------------------------------------------------------------------------------
+
+HRESULT Assist::get_Pitch(double* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_tap.pitch();
+    return S_OK;
+}
+
+HRESULT Assist::put_Pitch(double value) {
+    m_tap.setPitch(value);
+    sendPitch();
+    return S_OK;
+}
+
+void Assist::sendPitch() {
+    if (!m_graphHeld || !graph())
+        return;
+    const int speed = PitchShifter::speedValue(m_tap.pitch());
+    if (PitchShifter::sendSpeed(*graph(), speed))
+        m_pitchValueSent = speed;
+}
+
+HRESULT Assist::get_UsePitchAdjuster(short* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_usePitchAdjuster ? -1 : 0;
+    return S_OK;
+}
+
+HRESULT Assist::put_UsePitchAdjuster(short value) {
+    m_usePitchAdjuster = isTrue(value);
+    return S_OK;
+}
+
+HRESULT Assist::get_AvoidsActualRate(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_tap.avoidsActualRate() ? -1 : 0;
+    return S_OK;
+}
+
+HRESULT Assist::put_AvoidsActualRate(long value) {
+    m_tap.setAvoidsActualRate(isTrue(value));
+    return S_OK;
+}
+
+// ---- Renderer list -------------------------------------------------------------------------
+
+HRESULT Assist::CountRenderers() {
+    rebuildRendererList();
+    return S_OK;
+}
+
+HRESULT Assist::FindRenderers() {
+    rebuildRendererList();
+    return S_OK;
+}
+
+void Assist::rebuildRendererList() {
+    qDeleteAll(m_renderers);
+    m_renderers.clear();
+    for (const media::FilterItem& device : media::DeviceEnumerator::audioRenderers()) {
+        if (m_renderers.size() == kMaxRenderers)
+            break;
+        m_renderers.append(new VBCol(device));
+    }
+}
+
+HRESULT Assist::get_NewEnum(QObject** enumerator) {
+    if (!enumerator)
+        return E_POINTER;
+    *enumerator = new RendererEnumerator(m_renderers);
+    return S_OK;
+}
+
+QObject* Assist::newEnum() {
+    QObject* enumerator = nullptr;
+    get_NewEnum(&enumerator);
+    return enumerator;
+}
+
+HRESULT Assist::get_name(QString* name) {
+    return name ? E_NOTIMPL : E_POINTER;
+}
+
+HRESULT Assist::CreateInGraph(QObject*, const QString&) {
+    return E_NOTIMPL;
+}
+
+// ---- Stored values and format --------------------------------------------------------------
+
+HRESULT Assist::get_UniqueID(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_uniqueId;
+    return S_OK;
+}
+
+HRESULT Assist::put_UniqueID(long value) {
+    m_uniqueId = value;
+    return S_OK;
+}
+
+HRESULT Assist::get_ForCapture(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_forCapture;
+    return S_OK;
+}
+
+HRESULT Assist::put_ForCapture(long value) {
+    m_forCapture = value;
+    return S_OK;
+}
+
+HRESULT Assist::get_UseInputGrabber(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_useInputGrabber;
+    return S_OK;
+}
+
+HRESULT Assist::put_UseInputGrabber(long value) {
+    m_useInputGrabber = value;
+    return S_OK;
+}
+
+HRESULT Assist::get_AutoCueThreshold(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_autoCueThreshold;
+    return S_OK;
+}
+
+HRESULT Assist::put_AutoCueThreshold(long value) {
+    m_autoCueThreshold = value;
+    return S_OK;
+}
+
+HRESULT Assist::get_SegThreshold(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_segThreshold;
+    return S_OK;
+}
+
+HRESULT Assist::put_SegThreshold(long value) {
+    m_segThreshold = value;
+    return S_OK;
+}
+
+HRESULT Assist::get_SegSeeker(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_segSeeker ? 1 : 0;
+    return S_OK;
+}
+
+HRESULT Assist::put_SegSeeker(long value) {
+    m_segSeeker = isTrue(value);
+    if (m_segSeeker)
+        RunGraph();
+    return S_OK;
+}
+
+HRESULT Assist::get_ThreadSleepmS(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_tap.threadSleepmS();
+    return S_OK;
+}
+
+HRESULT Assist::put_ThreadSleepmS(long value) {
+    m_tap.setThreadSleepmS(value);
+    return S_OK;
+}
+
+HRESULT Assist::get_NumPoints(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = -1; // the point list is never filled
+    return S_OK;
+}
+
+HRESULT Assist::PointValue(long* pIndex, long* pValue) {
+    if (!pIndex)
+        return E_POINTER;
+    (void)pValue; // there are no points to write
+    return S_OK;
+}
+
+QVariant Assist::PointValue(int) {
+    return {}; // there are no points
+}
+
+HRESULT Assist::get_numChans(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_format.channels;
+    return S_OK;
+}
+
+HRESULT Assist::get_SampleRate(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_format.sampleRate;
+    return S_OK;
+}
+
+HRESULT Assist::put_SampleRate(long) {
+    return S_OK;
+}
+
+HRESULT Assist::get_BitsPerSample(long* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_format.bitsPerSample;
+    return S_OK;
+}
+
+HRESULT Assist::put_BitsPerSample(long) {
+    return S_OK;
+}
+
+HRESULT Assist::get_BlockAlign(long*) {
+    return S_OK;
+}
+
+HRESULT Assist::put_BlockAlign(long) {
+    return S_OK;
+}
+
+HRESULT Assist::get_SampleGrabFilter(QVariant*) {
+    return S_OK;
+}
+
+HRESULT Assist::putref_SampleGrabFilter(const QVariant&) {
+    return S_OK;
+}
+
+HRESULT Assist::get_AddWMReader(QObject**) {
+    return S_OK;
+}
+
+// ---- Late-bound value forms ----------------------------------------------------------------
+
+int Assist::IsPinConnected(const QVariant& pPin) {
+    long value = 0;
+    get_IsPinConnected(pPin, &value);
+    return static_cast<int>(value);
+}
+
+int Assist::RemoveFilterFromGraph(QObject* pUnkGraph, const QVariant& pUnkFilter) {
+    long value = 0;
+    get_RemoveFilterFromGraph(pUnkGraph, pUnkFilter, &value);
+    return static_cast<int>(value);
+}
+
+int Assist::GetPinConnectionFileType(const QVariant& pPin) {
+    long value = 0;
+    GetPinConnectionFileType(pPin, &value);
+    return static_cast<int>(value);
+}
+
+int Assist::GetPinMediaType(const QVariant& pinUnk) {
+    FileType type = FileTypeUnknown;
+    GetPinMediaType(pinUnk, &type);
+    return type;
+}
+
+QString Assist::sourceFileName() {
+    QString name;
+    get_SourceFileName(&name);
+    return name;
+}
+
+// ---- Rendering files to the null renderer, file types: a later change ----------------------
+
+HRESULT Assist::RenderFileToNull(const QString&, QObject*) {
+    return E_NOTIMPL;
+}
+
+HRESULT Assist::RenderToNull(const QString&, long, QObject*) {
+    return E_NOTIMPL;
+}
+
+HRESULT Assist::UnRenderToNull() {
+    return E_NOTIMPL;
+}
+
+HRESULT Assist::get_SourceFileName(QString*) {
+    return E_NOTIMPL;
+}
+
+HRESULT Assist::GetPinMediaType(const QVariant&, FileType*) {
+    return E_NOTIMPL;
+}
+
+HRESULT Assist::GetPinConnectionFileType(const QVariant&, long*) {
+    return E_NOTIMPL;
+}
+
+HRESULT Assist::put_AddWMReader(QObject*) {
+    return E_NOTIMPL;
+}
+
+} // namespace nexuvo

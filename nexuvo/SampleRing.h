@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <shared_mutex>
+
+namespace nexuvo {
+
+// The last five seconds of grabbed audio as 16-bit values widened to int32, channels interleaved
+// as they arrive. One streaming thread writes (intake), the peak thread reads (Reader), and the
+// owner's thread allocates, clears and frees. Writers and readers of the values share the ring;
+// allocating, clearing and freeing wait until neither is inside it.
+class SampleRing {
+public:
+    // Called by intake, on its thread, each time the write index wraps, with the address of the
+    // first element.
+    using WrapNotice = std::function<void(qintptr firstElement)>;
+
+    // A consistent view for one measurement; the ring is neither reallocated nor cleared while a
+    // reader exists.
+    class Reader {
+    public:
+        explicit Reader(const SampleRing& ring);
+        int valuesPerSecond() const { return m_ring.m_valuesPerSecond; }
+        int capacity() const { return m_ring.m_capacity; }
+        int limit() const { return m_ring.m_capacity - 1; }
+        int writeIndex() const { return m_ring.writeIndex(); }
+        bool wrapped() const { return m_ring.wrapped(); }
+        // 0 ≤ index ≤ capacity().
+        std::int32_t value(int index) const;
+
+    private:
+        std::shared_lock<std::shared_mutex> m_lock;
+        const SampleRing& m_ring;
+    };
+
+    static constexpr int kSeconds = 5;
+
+    SampleRing();
+    ~SampleRing();
+    SampleRing(const SampleRing&) = delete;
+    SampleRing& operator=(const SampleRing&) = delete;
+
+    // Capacity N = five seconds of values; N + 1 elements, all zero; write index, wrapped flag and
+    // value counter start again.
+    void allocate(int valuesPerSecond);
+    void release();
+    // After a stop: the value counter and the first N − 1 values are zeroed and the wrapped flag
+    // is cleared; the write index stays.
+    void clearAfterStop();
+
+    // Stores each 16-bit little-endian signed value of the buffer (a trailing odd byte is
+    // ignored) for as long as `disabled` stays 0.
+    void intake(const std::uint8_t* data, long length, const std::atomic<int>& disabled,
+                const WrapNotice& onWrap);
+
+    Reader read() const { return Reader(*this); }
+
+    int capacity() const;
+    int writeIndex() const { return m_writeIndex.load(std::memory_order_relaxed); }
+    void resetWriteIndex() { m_writeIndex.store(0, std::memory_order_relaxed); }
+    bool wrapped() const { return m_wrapped.load(std::memory_order_relaxed) != 0; }
+    void clearWrapped() { m_wrapped.store(0, std::memory_order_relaxed); }
+    // Values received since the last allocation or stop.
+    int valueCount() const { return m_valueCount.load(std::memory_order_relaxed); }
+    void resetValueCount() { m_valueCount.store(0, std::memory_order_relaxed); }
+    // The first element, as clients read the ring through BufferFull; 0 when there is none.
+    qintptr address() const;
+
+private:
+    using Element = std::atomic<std::int32_t>;
+    static_assert(sizeof(Element) == sizeof(std::int32_t) && Element::is_always_lock_free,
+                  "clients read the ring as plain int32 values");
+
+    mutable std::shared_mutex m_guard;
+    std::unique_ptr<Element[]> m_values;
+    int m_capacity = 0;
+    int m_valuesPerSecond = 0;
+    std::atomic<int> m_writeIndex{0};
+    std::atomic<int> m_wrapped{0};
+    std::atomic<int> m_valueCount{0};
+};
+
+} // namespace nexuvo
