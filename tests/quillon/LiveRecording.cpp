@@ -1,0 +1,47 @@
+#include "LiveRecording.h"
+#include "StreamCheck.h"
+
+#include "media/DeviceEnumerator.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace media;
+
+namespace {
+
+FilterItem liveTestTone() {
+    for (const FilterItem& item : DeviceEnumerator::testSources()) {
+        if (item.name() == DeviceEnumerator::kTestTone)
+            return item;
+    }
+    return {};
+}
+
+} // namespace
+
+LiveRecording::LiveRecording(const QUuid& profile) {
+    chain = TestGraphs::captureToWma(liveTestTone(), path(), profile);
+    EXPECT_EQ(chain.result, ResultCode::S_OK);
+}
+
+std::shared_ptr<AsfWriter> LiveRecording::writer() const {
+    return std::static_pointer_cast<AsfWriter>(chain.writer);
+}
+
+void LiveRecording::run() {
+    ASSERT_TRUE(SUCCEEDED(graph().run())) << qPrintable(graph().lastError());
+    m_recording.start();
+}
+
+void LiveRecording::stopAndExpectWholeFile() {
+    const double seconds = m_recording.elapsed() / 1000.0;
+    ASSERT_EQ(graph().stop(), ResultCode::S_OK);
+    // The decoder drops the codec's start-up frames, and the last packet may be lost (see
+    // StreamCheck::fileSeconds).
+    EXPECT_GT(StreamCheck::fileSeconds(path()), seconds - 1.0) << qPrintable(path());
+}
+
+void LiveRecording::wait(int ms) {
+    QTest::qWait(ms);
+}

@@ -1,0 +1,192 @@
+// The network sink on a live recording, as listeners on raw sockets see it.
+#include "LiveRecording.h"
+#include "StreamCheck.h"
+#include "StreamListener.h"
+
+#include "media/NetworkSink.h"
+
+#include <gtest/gtest.h>
+#include <list>
+
+using namespace media;
+using namespace ResultCode;
+
+namespace {
+
+const QByteArray kAsfHeaderGuid = QByteArray::fromHex("3026b2758e66cf11a6d900aa0062ce6c");
+
+// A live recording with a network sink on a free port, added while the graph is stopped.
+struct StreamingRecording {
+    explicit StreamingRecording(int maximumClients = NetworkSink::kDefaultMaximumClients) {
+        EXPECT_EQ(sink->open(port), S_OK);
+        EXPECT_EQ(sink->setMaximumClients(maximumClients), S_OK);
+        EXPECT_EQ(recording.writer()->addSink(sink), S_OK);
+    }
+    bool clientCountBecomes(int count) const {
+        for (int i = 0; i < 250 && sink->clientCount() != count; ++i)
+            LiveRecording::wait(20);
+        return sink->clientCount() == count;
+    }
+
+    LiveRecording recording;
+    std::shared_ptr<NetworkSink> sink = std::make_shared<NetworkSink>();
+    int port = 0;
+};
+
+// The listener keeps receiving: more arrives after this call than had arrived before it.
+void expectStillReceiving(const StreamListener& listener) {
+    const qint64 before = listener.bodyBytes();
+    EXPECT_TRUE(listener.waitForBodyBytes(before + 2000)) << "stalled at " << before;
+}
+
+} // namespace
+
+TEST(NetworkSink, ListenerGetsHttp10HeadersThenTheAsfHeaderThenLivePackets) {
+    StreamingRecording streaming;
+    streaming.recording.run();
+    StreamListener listener(streaming.port);
+    ASSERT_TRUE(listener.waitForHead());
+    const QByteArray head = listener.head().toLower();
+    EXPECT_EQ(listener.statusLine(), "HTTP/1.0 200 OK");
+    EXPECT_TRUE(head.contains("\r\ncontent-type: video/x-ms-asf\r\n")) << head.constData();
+    EXPECT_TRUE(head.contains("\r\nconnection: close\r\n")) << head.constData();
+    EXPECT_FALSE(head.contains("content-length")) << head.constData();
+    ASSERT_TRUE(listener.waitForBodyBytes(1000));
+    EXPECT_TRUE(listener.bodyStart().startsWith(kAsfHeaderGuid))
+        << listener.bodyStart().toHex().constData();
+    expectStillReceiving(listener);
+    EXPECT_EQ(streaming.sink->clientCount(), 1);
+}
+
+TEST(NetworkSink, OtherRequestsAreAnsweredAndClosedWithoutTakingAPlace) {
+    StreamingRecording streaming;
+    streaming.recording.run();
+    StreamListener elsewhere(streaming.port, "GET /other HTTP/1.1\r\nHost: x\r\n\r\n");
+    StreamListener post(streaming.port, "POST / HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n");
+    StreamListener head(streaming.port, "HEAD / HTTP/1.0\r\n\r\n");
+    EXPECT_TRUE(elsewhere.waitForClose());
+    EXPECT_TRUE(elsewhere.statusLine().contains(" 404 ")) << elsewhere.statusLine().constData();
+    EXPECT_TRUE(post.waitForClose());
+    EXPECT_TRUE(post.statusLine().contains(" 405 ")) << post.statusLine().constData();
+    EXPECT_TRUE(head.waitForClose());
+    EXPECT_EQ(head.statusLine(), "HTTP/1.0 200 OK");
+    EXPECT_EQ(head.bodyBytes(), 0);
+    EXPECT_EQ(streaming.sink->clientCount(), 0);
+}
+
+TEST(NetworkSink, APlaceFreedByALeavingListenerCanBeTakenAgain) {
+    StreamingRecording streaming(1);
+    streaming.recording.run();
+    auto first = std::make_unique<StreamListener>(streaming.port);
+    ASSERT_TRUE(first->waitForBodyBytes(1000));
+    StreamListener refused(streaming.port);
+    EXPECT_TRUE(refused.waitForClose());
+    EXPECT_TRUE(refused.statusLine().contains(" 503 ")) << refused.statusLine().constData();
+    first.reset();
+    ASSERT_TRUE(streaming.clientCountBecomes(0));
+    StreamListener second(streaming.port);
+    EXPECT_TRUE(second.waitForBodyBytes(1000));
+    EXPECT_EQ(second.statusLine(), "HTTP/1.0 200 OK");
+}
+
+TEST(NetworkSink, OpenCloseAndThePort) {
+    NetworkSink first, second;
+    int port = 0;
+    ASSERT_EQ(first.open(port), S_OK);
+    EXPECT_EQ(first.port(), port);
+    int same = port;
+    EXPECT_EQ(first.open(same), E_UNEXPECTED);
+    EXPECT_EQ(second.open(same), E_FAIL) << "the port is in use";
+    int outside = 65536;
+    EXPECT_EQ(second.open(outside), E_INVALIDARG);
+    EXPECT_EQ(second.setMaximumClients(-1), E_INVALIDARG);
+
+    StreamListener waiting(port); // connected, nothing streams yet
+    ASSERT_TRUE(waiting.waitForHead());
+    EXPECT_EQ(first.close(), S_OK);
+    EXPECT_TRUE(waiting.waitForClose());
+    EXPECT_EQ(first.clientCount(), 0);
+    EXPECT_EQ(first.port(), 0);
+    EXPECT_EQ(second.open(same), S_OK) << "the port is free at once";
+    EXPECT_EQ(first.close(), S_FALSE);
+}
+
+TEST(NetworkSink, SinkAddedWhileStoppedStreamsAfterATrialRunAndAgainAfterARerun) {
+    StreamingRecording streaming;
+    FilterGraph& graph = streaming.recording.graph();
+    ASSERT_TRUE(SUCCEEDED(graph.run()));
+    ASSERT_EQ(graph.stop(), S_OK);
+    {
+        StreamListener early(streaming.port); // while stopped: waits for the stream
+        ASSERT_TRUE(early.waitForHead());
+        streaming.recording.run();
+        EXPECT_TRUE(early.waitForBodyBytes(3000));
+        EXPECT_TRUE(early.bodyStart().startsWith(kAsfHeaderGuid));
+        ASSERT_EQ(graph.stop(), S_OK);
+        EXPECT_TRUE(early.waitForClose()) << "a stopped graph drops its listeners";
+    }
+    streaming.recording.run();
+    StreamListener again(streaming.port);
+    EXPECT_TRUE(again.waitForBodyBytes(1000));
+    EXPECT_TRUE(again.bodyStart().startsWith(kAsfHeaderGuid));
+}
+
+TEST(NetworkSink, WriterAcceptsASinkOnceAndOnlyOnOneWriter) {
+    LiveRecording one, other;
+    auto sink = std::make_shared<NetworkSink>();
+    EXPECT_EQ(one.writer()->addSink(nullptr), E_POINTER);
+    EXPECT_EQ(one.writer()->removeSink(sink), E_INVALIDARG);
+    ASSERT_EQ(one.writer()->addSink(sink), S_OK);
+    EXPECT_EQ(one.writer()->addSink(sink), E_INVALIDARG);
+    EXPECT_EQ(other.writer()->addSink(sink), E_INVALIDARG);
+    EXPECT_EQ(one.writer()->removeSink(sink), S_OK);
+    EXPECT_FALSE(sink->isAttached());
+    EXPECT_EQ(other.writer()->addSink(sink), S_OK);
+}
+
+TEST(NetworkSink, RemovingTheSinkWhileRecordingDropsItsListenersAndLeavesTheFileWhole) {
+    StreamingRecording streaming;
+    streaming.recording.run();
+    StreamListener listener(streaming.port);
+    ASSERT_TRUE(listener.waitForBodyBytes(3000));
+    LiveRecording::wait(1000);
+    EXPECT_EQ(streaming.recording.writer()->removeSink(streaming.sink), S_OK);
+    EXPECT_TRUE(listener.waitForClose());
+    LiveRecording::wait(1500);
+    streaming.recording.stopAndExpectWholeFile();
+}
+
+// Garbage, an oversized request line, a listener that never reads, idle connections and a burst
+// of connection attempts: the recording and the proper listener carry on.
+TEST(NetworkSink, BadInputLeavesTheRecordingAndTheListenersUndisturbed) {
+    StreamingRecording streaming;
+    streaming.recording.run();
+    StreamListener listener(streaming.port);
+    ASSERT_TRUE(listener.waitForBodyBytes(1000));
+
+    StreamListener garbage(streaming.port, QByteArray(5000, '\x07') + "\r\n\r\n");
+    StreamListener longLine(streaming.port,
+                            "GET /" + QByteArray(64 * 1024, 'a') + " HTTP/1.1\r\n\r\n");
+    StreamListener stuck(streaming.port, StreamListener::kGet, false);
+    std::list<StreamListener> idle;
+    for (int i = 0; i < media::StreamServer::kMaxWaitingRequests + 8; ++i)
+        idle.emplace_back(streaming.port, QByteArray());
+    for (int i = 0; i < 200; ++i) {
+        StreamListener attempt(streaming.port, i % 2 ? StreamListener::kGet : QByteArray("G"),
+                               false);
+    }
+    EXPECT_TRUE(garbage.waitForClose());
+    EXPECT_TRUE(garbage.statusLine().contains(" 400 ")) << garbage.statusLine().constData();
+    EXPECT_TRUE(longLine.waitForClose());
+    expectStillReceiving(listener);
+
+    ASSERT_TRUE(streaming.clientCountBecomes(2)) << "attempts that hung up are gone";
+    StreamListener newcomer(streaming.port);
+    EXPECT_TRUE(newcomer.waitForBodyBytes(1000)) << "a proper listener still gets in";
+    EXPECT_TRUE(idle.front().waitForClose()) << "the longest-waiting idle connection made room";
+    EXPECT_TRUE(idle.back().waitForClose(media::StreamServer::kRequestTimeoutMs + 5000))
+        << "an idle connection is cut off in time";
+    expectStillReceiving(listener);
+    EXPECT_EQ(streaming.sink->clientCount(), 3); // listener, stuck and newcomer
+    streaming.recording.stopAndExpectWholeFile();
+}

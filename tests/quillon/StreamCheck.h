@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// Checks of the live stream with ffprobe and ffmpeg as real network clients, and the ports the
+// tests listen on.
+namespace StreamCheck {
+
+struct StreamInfo {
+    QString codec; // empty when ffprobe found no audio stream
+    int channels = 0;
+};
+
+QString url(int port);
+// What ffprobe finds in the stream (it reads only as much as it needs).
+StreamInfo probe(const QString& url);
+// Decodes `seconds` of the stream; the seconds of audio obtained, or -1 when ffmpeg reported an
+// error.
+double decodedSeconds(const QString& url, double seconds);
+// The seconds of audio ffmpeg decodes from a recording. A message about the file's last packet
+// is not held against it: asfmux ends a file with a short packet that ffmpeg rejects ("invalid
+// padsize") when that packet is less than half full, which costs at most one packet of audio.
+double fileSeconds(const QString& path);
+// A port that nothing listens on at the moment.
+int freePort();
+
+} // namespace StreamCheck
