@@ -18,7 +18,9 @@ GstElement* makeWriterBin() {
     GstElement* format = gst_element_factory_make("capsfilter", "format");
     GstElement* encoder = gst_element_factory_make("avenc_wmav2", "encoder");
     GstElement* encoded = gst_element_factory_make("tee", "encoded");
-    GstElement* mux = gst_element_factory_make("asfmux", "mux");
+    // The file muxer is libav's: its files end with a complete last packet, which strict
+    // readers need.
+    GstElement* mux = gst_element_factory_make("avmux_asf", "mux");
     GstElement* file = gst_element_factory_make("filesink", "file");
     g_object_set(file, "buffer-mode", 2 /* unbuffered */, nullptr);
     gst_bin_add_many(GST_BIN(bin), convert, resample, format, encoder, encoded, mux, file, nullptr);
@@ -62,7 +64,6 @@ void AsfWriter::applyProfile() {
     g_object_set(innerElement("format"), "caps", caps, nullptr);
     gst_caps_unref(caps);
     g_object_set(innerElement("encoder"), "bitrate", m_profile.bitRate, nullptr);
-    g_object_set(innerElement("mux"), "packet-size", packetSizeFor(m_profile.bitRate), nullptr);
     for (const std::shared_ptr<NetworkSink>& sink : m_sinks)
         sink->setPacketSize(packetSizeFor(m_profile.bitRate));
 }
