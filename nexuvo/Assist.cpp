@@ -203,8 +203,8 @@ HRESULT Assist::prepareGrabberInGraph() {
     if (!grabber && m_useInputGrabber)
         return S_OK; // nothing to measure
     if (!grabber) {
-        if (const media::FilterItem* item =
-                media::FilterRegistry::instance().registeredFilters().item(kGrabberName))
+        const auto filters = media::FilterRegistry::instance().registeredFilters();
+        if (const media::FilterItem* item = filters.item(kGrabberName))
             item->createIn(graph, grabber, kGrabberName);
     }
     if (!grabber || !connectedOnBothSides(*grabber)) {
