@@ -35,8 +35,9 @@ public:
 
     // The writer's further outputs: each network sink added here streams the encoded audio
     // while the file is written. A sink added while the graph is stopped streams whenever it
-    // runs. E_POINTER for a null sink, E_INVALIDARG when the sink already serves a writer (this
-    // one included) or cannot work, VFW_E_CANNOT_CONNECT when its branch cannot be linked.
+    // runs; one added while it runs streams at once. E_POINTER for a null sink, E_INVALIDARG
+    // when the sink already serves a writer (this one included) or cannot work,
+    // VFW_E_CANNOT_CONNECT when its branch cannot be linked.
     HRESULT addSink(const std::shared_ptr<NetworkSink>& sink);
     // Takes a sink off again, also while recording; the file goes on undisturbed. E_INVALIDARG
     // for a sink that is not on this writer.

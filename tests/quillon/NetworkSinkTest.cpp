@@ -131,6 +131,20 @@ TEST(NetworkSink, SinkAddedWhileStoppedStreamsAfterATrialRunAndAgainAfterARerun)
     EXPECT_TRUE(again.bodyStart().startsWith(kAsfHeaderGuid));
 }
 
+TEST(NetworkSink, SinkAddedWhileRecordingStreamsAtOnce) {
+    LiveRecording recording;
+    recording.run();
+    LiveRecording::wait(500);
+    auto sink = std::make_shared<NetworkSink>();
+    int port = 0;
+    ASSERT_EQ(sink->open(port), S_OK);
+    ASSERT_EQ(recording.writer()->addSink(sink), S_OK);
+    StreamListener listener(port);
+    EXPECT_TRUE(listener.waitForBodyBytes(3000));
+    EXPECT_TRUE(listener.bodyStart().startsWith(kAsfHeaderGuid));
+    recording.stopAndExpectWholeFile();
+}
+
 TEST(NetworkSink, WriterAcceptsASinkOnceAndOnlyOnOneWriter) {
     LiveRecording one, other;
     auto sink = std::make_shared<NetworkSink>();
