@@ -211,10 +211,13 @@ void StreamServer::watch(SoupServerMessage* message) {
     g_object_weak_ref(G_OBJECT(message), &StreamServer::onMessageGone, this);
 }
 
+// A listener whose response is already going out is passed over while there is another.
 SoupServerMessage* StreamServer::longestWaiting() const {
-    auto oldest = m_waiting.begin();
+    auto oldest = m_waiting.end();
     for (auto it = m_waiting.begin(); it != m_waiting.end(); ++it) {
-        if (it->second < oldest->second)
+        const bool joining = m_joining.count(it->first) > 0;
+        if (oldest == m_waiting.end() ||
+            (!joining && (m_joining.count(oldest->first) || it->second < oldest->second)))
             oldest = it;
     }
     return oldest->first;
