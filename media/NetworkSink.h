@@ -47,7 +47,7 @@ public:
     // 0 turns every listener away; negative counts are refused (E_INVALIDARG).
     HRESULT setMaximumClients(int count);
     int maximumClients() const;
-    // Listeners currently receiving the stream.
+    // Listeners connected to the stream (receiving it, or waiting for the graph to run).
     int clientCount() const;
 
     // Whether a writer carries this sink.
