@@ -39,6 +39,7 @@ public:
     void startThread();
     void endThread();
     bool threadRunning() const { return m_thread.running(); }
+    long long threadCpuTimeNs() const { return m_thread.cpuTimeNs(); }
 
     // Period of the peak thread: a value at or below 50 becomes 50, at or above 1000 becomes 1000.
     void setThreadSleepmS(long ms);

@@ -1,6 +1,7 @@
 #include "nexuvo/PeakThread.h"
 
 #include <chrono>
+#include <time.h>
 
 namespace nexuvo {
 
@@ -17,6 +18,7 @@ void PeakThread::start() {
         return;
     m_alive = true;
     m_thread = std::thread(&PeakThread::loop, this);
+    m_handle = m_thread.native_handle();
 }
 
 void PeakThread::end() {
@@ -32,6 +34,16 @@ void PeakThread::end() {
 bool PeakThread::running() const {
     std::lock_guard lock(m_mutex);
     return m_alive;
+}
+
+long long PeakThread::cpuTimeNs() const {
+    std::lock_guard lock(m_mutex);
+    clockid_t clock;
+    timespec used{};
+    if (!m_alive || pthread_getcpuclockid(m_handle, &clock) != 0 ||
+        clock_gettime(clock, &used) != 0)
+        return -1;
+    return used.tv_sec * 1000000000LL + used.tv_nsec;
 }
 
 void PeakThread::loop() {

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <pthread.h>
 #include <thread>
 
 namespace nexuvo {
@@ -23,6 +24,8 @@ public:
     // Idempotent; waits for the thread.
     void end();
     bool running() const;
+    // CPU time the thread has used so far, in nanoseconds; −1 when it is not running.
+    long long cpuTimeNs() const;
 
 private:
     void loop();
@@ -33,6 +36,7 @@ private:
     std::condition_variable m_wake;
     bool m_alive = false;
     std::thread m_thread;
+    pthread_t m_handle{}; // of m_thread, for its CPU clock
 };
 
 } // namespace nexuvo
