@@ -23,9 +23,7 @@ struct StreamingRecording {
         EXPECT_EQ(recording.writer()->addSink(sink), S_OK);
     }
     bool clientCountBecomes(int count) const {
-        for (int i = 0; i < 250 && sink->clientCount() != count; ++i)
-            LiveRecording::wait(20);
-        return sink->clientCount() == count;
+        return StreamCheck::clientCountBecomes(*sink, count);
     }
 
     LiveRecording recording;
@@ -55,7 +53,7 @@ TEST(NetworkSink, ListenerGetsHttp10HeadersThenTheAsfHeaderThenLivePackets) {
     EXPECT_TRUE(listener.bodyStart().startsWith(kAsfHeaderGuid))
         << listener.bodyStart().toHex().constData();
     expectStillReceiving(listener);
-    EXPECT_EQ(streaming.sink->clientCount(), 1);
+    EXPECT_TRUE(streaming.clientCountBecomes(1));
 }
 
 TEST(NetworkSink, OtherRequestsAreAnsweredAndClosedWithoutTakingAPlace) {
@@ -201,6 +199,6 @@ TEST(NetworkSink, BadInputLeavesTheRecordingAndTheListenersUndisturbed) {
     EXPECT_TRUE(idle.back().waitForClose(media::StreamServer::kRequestTimeoutMs + 5000))
         << "an idle connection is cut off in time";
     expectStillReceiving(listener);
-    EXPECT_EQ(streaming.sink->clientCount(), 3); // listener, stuck and newcomer
+    EXPECT_TRUE(streaming.clientCountBecomes(3)); // listener, stuck and newcomer
     streaming.recording.stopAndExpectWholeFile();
 }

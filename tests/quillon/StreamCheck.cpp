@@ -1,6 +1,9 @@
 #include "StreamCheck.h"
 
+#include "media/NetworkSink.h"
+
 #include <QProcess>
+#include <QTest>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -60,6 +63,12 @@ double fileSeconds(const QString& path) {
         bytes += process.readAllStandardOutput().size();
     }
     return process.exitCode() == 0 ? bytes / (44100.0 * 4) : -1;
+}
+
+bool clientCountBecomes(const media::NetworkSink& sink, int count) {
+    for (int i = 0; i < 250 && sink.clientCount() != count; ++i)
+        QTest::qWait(20);
+    return sink.clientCount() == count;
 }
 
 int freePort() {

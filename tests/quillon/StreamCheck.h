@@ -2,6 +2,10 @@
 
 #include <QString>
 
+namespace media {
+class NetworkSink;
+}
+
 // Checks of the live stream with ffprobe and ffmpeg as real network clients, and the ports the
 // tests listen on.
 namespace StreamCheck {
@@ -21,6 +25,9 @@ double decodedSeconds(const QString& url, double seconds);
 // is not held against it: asfmux ends a file with a short packet that ffmpeg rejects ("invalid
 // padsize") when that packet is less than half full, which costs at most one packet of audio.
 double fileSeconds(const QString& path);
+// Waits (a few seconds at most) until the sink counts that many listeners; true when it does.
+// A listener is counted just after its response headers have gone out.
+bool clientCountBecomes(const media::NetworkSink& sink, int count);
 // A port that nothing listens on at the moment.
 int freePort();
 
