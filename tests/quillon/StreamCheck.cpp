@@ -53,18 +53,6 @@ double decodedSeconds(const QString& url, double seconds) {
     return bytes / (44100.0 * 4);
 }
 
-double fileSeconds(const QString& path) {
-    QProcess process;
-    process.start(QStringLiteral("ffmpeg"),
-                  {"-v", "error", "-i", path, "-f", "s16le", "-ac", "2", "-ar", "44100", "-"});
-    qint64 bytes = 0;
-    while (process.state() != QProcess::NotRunning || process.bytesAvailable() > 0) {
-        process.waitForReadyRead(1000);
-        bytes += process.readAllStandardOutput().size();
-    }
-    return process.exitCode() == 0 ? bytes / (44100.0 * 4) : -1;
-}
-
 bool clientCountBecomes(const media::NetworkSink& sink, int count) {
     for (int i = 0; i < 250 && sink.clientCount() != count; ++i)
         QTest::qWait(20);

@@ -21,10 +21,6 @@ StreamInfo probe(const QString& url);
 // Decodes `seconds` of the stream; the seconds of audio obtained, or -1 when ffmpeg reported an
 // error.
 double decodedSeconds(const QString& url, double seconds);
-// The seconds of audio ffmpeg decodes from a recording. A message about the file's last packet
-// is not held against it: asfmux ends a file with a short packet that ffmpeg rejects ("invalid
-// padsize") when that packet is less than half full, which costs at most one packet of audio.
-double fileSeconds(const QString& path);
 // Waits (a few seconds at most) until the sink counts that many listeners; true when it does.
 // A listener is counted just after its response headers have gone out.
 bool clientCountBecomes(const media::NetworkSink& sink, int count);
