@@ -118,7 +118,17 @@ bool Tavlo::StopRecording() {
 
 bool Tavlo::OutputFileName(const QString& path) {
     m_streaming = false;
-    return m_engine->OutputFileName(path);
+    const bool built = m_engine->OutputFileName(path);
+    if (path.isEmpty())
+        releaseWriter();
+    return built;
+}
+
+// With its graph gone, the logger's network-sink control lets go of the writer too: its
+// stream closes and the port is free for the logger that records next.
+void Tavlo::releaseWriter() {
+    if (m_quillon)
+        m_quillon->setProperty("ASFWriter", QVariant::fromValue(media::FilterPtr()));
 }
 
 bool Tavlo::LameInstalled() {

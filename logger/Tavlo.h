@@ -83,6 +83,7 @@ private slots:
 
 private:
     void createQuillon();
+    void releaseWriter();
     double workOutNextChange() const;
     static qint64 secondsUntil(double dayNumber);
 

@@ -4,6 +4,7 @@
 #include "platform/ResultCodes.h"
 
 #include <QList>
+#include <QMetaType>
 #include <QString>
 #include <memory>
 
@@ -56,3 +57,6 @@ private:
 };
 
 } // namespace media
+
+// Pins travel between components in QVariants (late-bound calls).
+Q_DECLARE_METATYPE(media::Pin)

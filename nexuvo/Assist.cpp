@@ -5,7 +5,6 @@
 #include "nexuvo/AssistMessages.h"
 #include "nexuvo/AudioRendererFinder.h"
 #include "nexuvo/CapturePinBuffer.h"
-#include "nexuvo/ExtraResults.h"
 #include "nexuvo/PinVariant.h"
 #include "nexuvo/PipelinePosition.h"
 #include "nexuvo/PitchShifter.h"

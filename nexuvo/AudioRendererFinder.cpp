@@ -1,7 +1,6 @@
 #include "nexuvo/AudioRendererFinder.h"
 
 #include "media/FilterGraph.h"
-#include "nexuvo/ExtraResults.h"
 
 #include <gst/audio/audio.h>
 #include <gst/audio/streamvolume.h>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "media/Pin.h"
-#include "nexuvo/ExtraResults.h"
+#include "platform/ResultCodes.h"
 
 namespace nexuvo {
 

@@ -3,7 +3,3 @@
 // Pins travel to the graph assistant in QVariants: QVariant::fromValue(pin).
 
 #include "media/Pin.h"
-
-#include <QMetaType>
-
-Q_DECLARE_METATYPE(media::Pin)

@@ -40,13 +40,15 @@ ProbeResult MediaCheck::probe(const QString& pathOrUrl) {
         else if (key == "duration")
             result.duration = value.toDouble();
     }
+    result.ok = !result.codec.isEmpty();
+    if (pathOrUrl.contains(QLatin1String("://")))
+        return result; // a live stream has no end to count packets to
     result.fileBytes = QFileInfo(pathOrUrl).size();
     const QString packets =
         run(QStringLiteral("ffprobe"), {"-v", "error", "-select_streams", "a:0", "-show_entries",
                                         "packet=size", "-of", "csv=p=0", pathOrUrl});
     for (const QString& size : packets.split('\n', Qt::SkipEmptyParts))
         result.payloadBytes += size.toLongLong();
-    result.ok = !result.codec.isEmpty();
     return result;
 }
 

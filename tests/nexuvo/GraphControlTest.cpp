@@ -6,7 +6,6 @@
 #include "media/DeviceEnumerator.h"
 #include "nexuvo/Assist.h"
 #include "nexuvo/AudioRendererFinder.h"
-#include "nexuvo/ExtraResults.h"
 #include "nexuvo/PinVariant.h"
 #include "nexuvo/PitchShifter.h"
 #include "nexuvo/RendererEnumerator.h"
