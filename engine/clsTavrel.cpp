@@ -192,7 +192,8 @@ bool clsTavrel::BuildWmaGraph(const QString& path) {
                              QStringLiteral("ASF Writer Cannot be created!"), writer))
         return false;
     FindPins(writer, writerIn, writerOut);
-    if (!checkWmaPins(captureOut, grabberIn, grabberOut, writerIn))
+    if (!checkPins(captureOut, grabberIn, grabberOut, writerIn, QStringLiteral("No Vu Pins!"),
+                   QStringLiteral("No ASFInPin!")))
         return false;
 
     try {
@@ -250,18 +251,9 @@ bool clsTavrel::BuildMp3Graph(const QString& path) {
             throwIfFailed(E_FAIL);
         }
         FindPins(dump, dumpIn, dumpOut);
-        if (captureOut.isNull()) {
-            EngineMessages::show(QStringLiteral("No Capture out pin!"));
+        if (!checkPins(captureOut, grabberIn, grabberOut, dumpIn,
+                       QStringLiteral("No SampleGrabber Pins!"), QStringLiteral("No DumpInPin!")))
             return false;
-        }
-        if (grabberIn.isNull() || grabberOut.isNull()) {
-            EngineMessages::show(QStringLiteral("No SampleGrabber Pins!"));
-            return false;
-        }
-        if (dumpIn.isNull()) {
-            EngineMessages::show(QStringLiteral("No DumpInPin!"));
-            return false;
-        }
         try {
             createHelper();
         } catch (const BuildError& error) {
@@ -293,18 +285,20 @@ void clsTavrel::connectStep(const Pin& output, const Pin& input, const QString& 
     }
 }
 
-bool clsTavrel::checkWmaPins(const Pin& captureOut, const Pin& grabberIn, const Pin& grabberOut,
-                             const Pin& writerIn) {
+// Each missing pin ends the build with its message.
+bool clsTavrel::checkPins(const Pin& captureOut, const Pin& grabberIn, const Pin& grabberOut,
+                          const Pin& sinkIn, const QString& noGrabberPins,
+                          const QString& noSinkPin) {
     if (captureOut.isNull()) {
         EngineMessages::show(QStringLiteral("No Capture out pin!"));
         return false;
     }
     if (grabberIn.isNull() || grabberOut.isNull()) {
-        EngineMessages::show(QStringLiteral("No Vu Pins!"));
+        EngineMessages::show(noGrabberPins);
         return false;
     }
-    if (writerIn.isNull()) {
-        EngineMessages::show(QStringLiteral("No ASFInPin!"));
+    if (sinkIn.isNull()) {
+        EngineMessages::show(noSinkPin);
         return false;
     }
     return true;

@@ -102,8 +102,9 @@ private:
     bool addCaptureFilter(media::FilterPtr& capture);
     bool addRegisteredFilter(const QString& name, const QString& notFoundText,
                              const QString& failedText, media::FilterPtr& filter);
-    bool checkWmaPins(const media::Pin& captureOut, const media::Pin& grabberIn,
-                      const media::Pin& grabberOut, const media::Pin& writerIn);
+    bool checkPins(const media::Pin& captureOut, const media::Pin& grabberIn,
+                   const media::Pin& grabberOut, const media::Pin& sinkIn,
+                   const QString& noGrabberPins, const QString& noSinkPin);
     void createHelper();
     void attachGraphToHelper();
     void connectOrThrow(const media::Pin& output, const media::Pin& input);
