@@ -149,6 +149,7 @@ private:
     void connectLoggers();
     void Form_Load();
     void reportInitialiseFailure(int code);
+    void reportStartupForMeasurement();
     void Form_Unload();
     void selectListIndex(QComboBox* list, int index, void (frmMain::*handler)());
     util::clsFileFolder& fileFolder();
