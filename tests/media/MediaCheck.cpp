@@ -69,12 +69,12 @@ double MediaCheck::decodedSeconds(const QString& path) {
     return bytes / (44100.0 * 4);
 }
 
-double MediaCheck::maxVolumeDb(const QString& path) {
+double MediaCheck::meanVolumeDb(const QString& path) {
     QByteArray errors;
     run(QStringLiteral("ffmpeg"), {"-i", path, "-af", "volumedetect", "-f", "null", "-"}, &errors);
     const QString text = QString::fromUtf8(errors);
-    const int at = text.indexOf(QLatin1String("max_volume:"));
+    const int at = text.indexOf(QLatin1String("mean_volume:"));
     if (at < 0)
         return -1000;
-    return text.mid(at + 11).section(QLatin1String(" dB"), 0, 0).trimmed().toDouble();
+    return text.mid(at + 12).section(QLatin1String(" dB"), 0, 0).trimmed().toDouble();
 }

@@ -19,6 +19,7 @@ public:
     static ProbeResult probe(const QString& pathOrUrl);
     // Decodes the whole file; the seconds of audio obtained, or -1 when ffmpeg reported an error.
     static double decodedSeconds(const QString& path);
-    // The loudest sample of the file in dB below full scale (ffmpeg's volumedetect).
-    static double maxVolumeDb(const QString& path);
+    // The mean level of the file in dB below full scale (ffmpeg's volumedetect); a sine at half
+    // scale measures -9 dB.
+    static double meanVolumeDb(const QString& path);
 };
