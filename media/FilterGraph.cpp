@@ -75,11 +75,16 @@ FilterGraph::~FilterGraph() {
     gst_object_unref(m_pipeline);
 }
 
+// Every message is handled here and dropped; a dropped message is ours to release (it holds
+// its source element, and with it the whole pipeline, until then).
 int FilterGraph::onBusMessage(GstBus*, GstMessage* message, void* data) {
     auto& bridge = *static_cast<std::shared_ptr<BusBridge>*>(data);
-    std::lock_guard lock(bridge->mutex);
-    if (bridge->graph)
-        bridge->graph->handleBusMessage(message);
+    {
+        std::lock_guard lock(bridge->mutex);
+        if (bridge->graph)
+            bridge->graph->handleBusMessage(message);
+    }
+    gst_message_unref(message);
     return GST_BUS_DROP;
 }
 

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
+#include <gst/gst.h>
 #include <gtest/gtest.h>
 
 using namespace media;
@@ -153,6 +154,30 @@ TEST(FilterGraph, FileGraphDecodesSeeksAndReportsCompletionOnTheGuiThread) {
     EXPECT_FALSE(graph.getEvent(none));
     EXPECT_EQ(graph.stop(), S_OK);
     EXPECT_EQ(graph.stop(), S_OK); // stopping twice is harmless
+}
+
+// A logger builds and drops a graph at every file change for months: nothing of a graph may
+// outlive it.
+TEST(FilterGraph, PipelineIsFreedWithTheGraphAfterRunning) {
+    bool freed = false;
+    {
+        FilterGraph graph;
+        FilterPtr source, renderer;
+        TestGraphs::fastTone(0.5).createIn(graph, source);
+        FilterRegistry::instance()
+            .registeredFilters()
+            .item("Null Renderer")
+            ->createIn(graph, renderer);
+        graph.connectDirect(source->findPin("Capture"), renderer->findPin("In"));
+        graph.setNoClock(true);
+        ASSERT_TRUE(SUCCEEDED(graph.run()));
+        ASSERT_TRUE(TestGraphs::waitForCompletion(graph));
+        graph.stop();
+        g_object_weak_ref(
+            G_OBJECT(graph.pipeline()),
+            [](gpointer flag, GObject*) { *static_cast<bool*>(flag) = true; }, &freed);
+    }
+    EXPECT_TRUE(freed);
 }
 
 TEST(FilterGraph, MissingSourceFileFailsToRun) {
