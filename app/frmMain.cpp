@@ -8,8 +8,11 @@
 #include "meter/Indicator.h"
 #include "meter/MemoryPropertyBag.h"
 #include "platform/Clock.h"
+#include "platform/ComponentLoader.h"
 #include "platform/Prompts.h"
 #include "platform/Settings.h"
+#include "sysmarr/ISystemInfo.h"
+#include "util/cDirEx.h"
 #include "util/clsFileFolder.h"
 #include "util/clsStartup.h"
 
@@ -24,6 +27,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -32,6 +36,8 @@
 #include <QSystemTrayIcon>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -46,6 +52,10 @@ namespace {
 const QString kSettings = QStringLiteral("Settings");
 constexpr int kDefaultProfile = 6;
 constexpr int kDefaultDeleteDays = 90;
+constexpr int kNeverDeleteDays = 1000;
+const QString kSystemInfoClass = QStringLiteral("{EF162785-6526-11D3-8017-00A0C93E2B7E}");
+// kbit/s of the WMA profiles 1 to 7.
+constexpr std::array<double, 7> kProfileRates = {28.8, 28.8, 32, 48, 64, 96, 128};
 const QString kPluginInstallPage =
     QStringLiteral("https://gstreamer.freedesktop.org/documentation/installing/on-linux.html");
 
@@ -66,6 +76,31 @@ void message(const QString& text, const QString& title = {}, PromptIcon icon = P
     Prompts::instance().messageBox(text, title, PromptButtons::Ok, icon);
 }
 
+// The number in a typed answer, written the way the user's locale writes numbers; nothing for
+// an empty answer, text, or something that is not a finite number.
+std::optional<double> numberIn(const QString& answer) {
+    bool isNumber = false;
+    const double value = QLocale().toDouble(answer.trimmed(), &isNumber);
+    if (!isNumber || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// Rounded half to even, and kept within what a whole-number setting can hold.
+int wholeNumber(double value) {
+    return static_cast<int>(std::clamp(std::nearbyint(value), double(INT_MIN), double(INT_MAX)));
+}
+
+// A drive figure in whole megabytes, rounded half to even; nothing when the query failed.
+std::optional<qint64> megabytesFrom(const std::function<double(QString&)>& query, QString& drive) {
+    if (!query)
+        return std::nullopt;
+    const double megabytes = query(drive);
+    if (!std::isfinite(megabytes) || megabytes < 0)
+        return std::nullopt;
+    return static_cast<qint64>(std::nearbyint(megabytes));
+}
+
 QString defaultAudioPath() {
     return QStandardPaths::writableLocation(QStandardPaths::MusicLocation) +
            QStringLiteral("/LoggedAudio/");
@@ -78,6 +113,7 @@ QString defaultAudioPath() {
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent), m_signalCloser(new SignalCloser(this)) {
     setWindowTitle(QStringLiteral("Quorvia Veltrax"));
     setWindowIcon(AppIcons::windowIcon());
+    m_driveSizes = systemDriveSizes();
     m_tavrel = {new Tavlo(this), new Tavlo(this)};
     buildControls();
     buildMenus();
@@ -856,7 +892,108 @@ void frmMain::cmdOpen_Click() {
 
 // --- Disk, deletion, menus --------------------------------------------------------------------
 
+sysmarr::ISystemInfo* frmMain::systemInfo() {
+    if (!m_systemInfoTried) {
+        m_systemInfoTried = true;
+        m_systemInfoObject.reset(platform::ComponentLoader::instance().create(kSystemInfoClass));
+        m_systemInfo = qobject_cast<sysmarr::ISystemInfo*>(m_systemInfoObject.get());
+    }
+    return m_systemInfo;
+}
+
+// The drive figures as the system-information component gives them; NaN while it is missing.
+frmMain::DriveSizes frmMain::systemDriveSizes() {
+    const auto ask = [this](double (sysmarr::ISystemInfo::*member)(QString&)) {
+        return [this, member](QString& drive) {
+            sysmarr::ISystemInfo* info = systemInfo();
+            return info ? (info->*member)(drive) : std::nan("");
+        };
+    };
+    return {ask(&sysmarr::ISystemInfo::FreeMegaBytesOnDisk),
+            ask(&sysmarr::ISystemInfo::TotalMegaBytesOnDisk)};
+}
+
+// A figure that cannot be read keeps the one read before. True when the free space was read now.
+bool frmMain::readDriveSizes(QString& drive) {
+    const std::optional<qint64> free = megabytesFrom(m_driveSizes.freeMegaBytes, drive);
+    const std::optional<qint64> total = megabytesFrom(m_driveSizes.totalMegaBytes, drive);
+    if (free)
+        m_freeMegaBytes = free;
+    if (total)
+        m_totalMegaBytes = total;
+    return free.has_value();
+}
+
 void frmMain::UpdateDiskSpace() {
+    QString drive = AudioPath();
+    const bool freeReadNow = readDriveSizes(drive);
+    // Without figures there is nothing to show, and an unknown free space is no full disk.
+    if (m_freeMegaBytes && m_totalMegaBytes) {
+        showDiskFigures(drive);
+        if (freeReadNow && *m_freeMegaBytes < 1)
+            stopWhenStillFull(drive);
+    }
+    showStreamingNotice();
+}
+
+void frmMain::showDiskFigures(const QString& drive) {
+    const qint64 free = *m_freeMegaBytes;
+    const qint64 total = *m_totalMegaBytes;
+    const int maximum = static_cast<int>(std::clamp<qint64>(total, 0, INT_MAX));
+    PBarSpace->setRange(0, maximum);
+    PBarSpace->setValue(static_cast<int>(std::clamp<qint64>(total - free, 0, maximum)));
+    lblAvailSpace->setText(QStringLiteral("Total Size of Drive ") + drive + QStringLiteral(" = ") +
+                           QString::number(total) + QStringLiteral(" Mb") + QStringLiteral(" | ") +
+                           QStringLiteral("Space Free: ") + QStringLiteral(" is ") +
+                           QString::number(free) + QStringLiteral(" Mb. ") + timeLeftText());
+}
+
+// How long recording can go on in the free space at the current rate.
+QString frmMain::timeLeftText() const {
+    const QString label = QStringLiteral(" Approx. Time Left: ");
+    double rate = 0;
+    switch (m_tavrel[0]->AudioFormat()) {
+    case 1:
+        rate = m_tavrel[0]->VBRMin();
+        break;
+    case 0: {
+        const int profile = m_tavrel[0]->Profile();
+        if (profile < 1 || profile > static_cast<int>(kProfileRates.size()))
+            return label + QStringLiteral("Unknown.");
+        rate = kProfileRates[profile - 1];
+        break;
+    }
+    default:
+        return {};
+    }
+    const double seconds = std::nearbyint(*m_freeMegaBytes / MegabytesPerSecond(rate));
+    return label + DurationText::FormatDuration(static_cast<qint64>(seconds));
+}
+
+double frmMain::MegabytesPerSecond(double rate) {
+    if (rate > 10000)
+        rate /= 1000;
+    const double bytes = std::nearbyint(rate * 1000 / 8);
+    const double megabytes = bytes / 1024 * 60 / 1024 / 60;
+    return megabytes == 0 ? 0.001 : megabytes;
+}
+
+// Less than a megabyte free: old recordings go first; if that does not free enough, recording
+// stops.
+void frmMain::stopWhenStillFull(QString& drive) {
+    DeleteOldFiles();
+    if (const std::optional<qint64> free = megabytesFrom(m_driveSizes.freeMegaBytes, drive))
+        m_freeMegaBytes = free;
+    if (*m_freeMegaBytes >= 1)
+        return;
+    StopLoggers();
+    Prompts::instance().messageBox(QStringLiteral("Quorvia Logger Cannot Continue"),
+                                   QStringLiteral("There is No Free Space on the Audio Drive."),
+                                   PromptButtons::Ok, PromptIcon::Critical);
+}
+
+// While a logger records, the notice says whether it streams; otherwise it stays as it is.
+void frmMain::showStreamingNotice() {
     Tavlo* active = nullptr;
     Tavlo* next = nullptr;
     GetLoggers(active, next);
@@ -870,9 +1007,63 @@ void frmMain::UpdateDiskSpace() {
     }
 }
 
-void frmMain::DeleteOldFiles() {}
+void frmMain::DeleteOldFiles() {
+    if (m_deletingFiles)
+        return;
+    m_deletingFiles = true;
+    const int days = AutoDeleteDays();
+    if (days < kNeverDeleteDays)
+        deleteRecordingsOlderThan(days);
+    m_deletingFiles = false;
+}
 
-void frmMain::mnuAutoDelete_Click() {}
+// The age of a file is counted in calendar days from the day it was last written to today; the
+// times of day do not count.
+void frmMain::deleteRecordingsOlderThan(int days) {
+    util::cDirEx search;
+    search.setCaseSensitive(false);
+    search.setRecursiveSearch(true);
+    search.SearchFile(AudioPath() + QStringLiteral("*.mp3,*.wma"), 0, 0);
+    if (search.Count() <= 0)
+        return;
+    const QDate today = platform::Clock::now().date();
+    for (const QString& path : search.NewEnum()) {
+        const QFileInfo file(path);
+        if (!file.isFile() || heldByALogger(file))
+            continue;
+        const QDate written = file.lastModified().date();
+        if (written.isValid() && written.daysTo(today) > days)
+            QFile::remove(path);
+    }
+}
+
+// The file a logger records into stays, however old its date looks (a clock set forward, a file
+// time from a wrong clock).
+bool frmMain::heldByALogger(const QFileInfo& file) const {
+    for (const Tavlo* logger : m_tavrel) {
+        const QString held = logger->FileName();
+        if (!held.isEmpty() && QFileInfo(held) == file)
+            return true;
+    }
+    return false;
+}
+
+void frmMain::mnuAutoDelete_Click() {
+    const QString answer = Prompts::instance().inputBox(
+        QStringLiteral(
+            "Type the number of days after which audio \r\nfiles can be automatically "
+            "deleted.\r\n\r\nIf you want to NEVER autodelete files, enter 1000 or more."),
+        QStringLiteral("Auto - Delete: Number of Days."), QString::number(AutoDeleteDays()));
+    const std::optional<double> number = numberIn(answer);
+    if (!number)
+        return;
+    // Less than half a day rounds to 0 days, which would not be stored as typed: refused too.
+    if (*number <= 0 || wholeNumber(*number) < 1) {
+        message(QStringLiteral("Invalid!"));
+        return;
+    }
+    setAutoDeleteDays(wholeNumber(*number));
+}
 
 void frmMain::mnuStreamUse_Click() {
     setUseStreaming(!UseStreaming());

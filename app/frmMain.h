@@ -3,11 +3,14 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QButtonGroup;
 class QComboBox;
+class QFileInfo;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -24,6 +27,9 @@ namespace util {
 class clsFileFolder;
 class clsStartup;
 } // namespace util
+namespace sysmarr {
+class ISystemInfo;
+}
 
 // The main window: owns the two loggers and the meters, keeps the settings, runs start-up and
 // shut-down, and hands recording from one logger to the other at every file change.
@@ -80,9 +86,26 @@ public:
     void FillEncoderList();
     void FillDeviceList();
     void ConfigureMp3Encoder();
-    void UpdateDiskSpace();
     // Today's folder below the audio path exists afterwards, or false.
     bool MakeTodaysFolder();
+
+    // --- Old recordings, disk space ---
+    // Deletes the recordings (*.mp3, *.wma) below the audio path last written more than
+    // AutoDeleteDays calendar days before today; never a folder, never a file a logger holds.
+    void DeleteOldFiles();
+    bool DeletingFiles() const { return m_deletingFiles; }
+    // Drive figures, time left, the full-disk stop and the streaming notice.
+    void UpdateDiskSpace();
+    // Megabytes written per second at a rate in kbit/s (above 10000: bit/s); never 0.
+    static double MegabytesPerSecond(double rate);
+    // Where UpdateDiskSpace reads the free and the total megabytes of the volume holding a path;
+    // each writes the path back as the volume's mount point. A negative or non-finite answer is a
+    // failed query. Unless replaced, both ask the system-information component.
+    struct DriveSizes {
+        std::function<double(QString& drive)> freeMegaBytes;
+        std::function<double(QString& drive)> totalMegaBytes;
+    };
+    void setDriveSizes(DriveSizes sizes) { m_driveSizes = std::move(sizes); }
 
     // --- Handlers ---
     void cmdRecord_Click();
@@ -157,7 +180,15 @@ private:
     bool anyLoggerNotStopped() const;
     void showRestartNotice() const;
     void setCountdownLabelsVisible(bool visible);
-    void DeleteOldFiles();
+    void deleteRecordingsOlderThan(int days);
+    bool heldByALogger(const QFileInfo& file) const;
+    sysmarr::ISystemInfo* systemInfo();
+    DriveSizes systemDriveSizes();
+    bool readDriveSizes(QString& drive);
+    void showDiskFigures(const QString& drive);
+    QString timeLeftText() const;
+    void stopWhenStillFull(QString& drive);
+    void showStreamingNotice();
     void mnuAutoDelete_Click();
     void mnuStreamUse_Click();
     void mnuStreamPort_Click();
@@ -170,6 +201,13 @@ private:
     std::array<Tavlo*, 2> m_tavrel;
     std::unique_ptr<util::clsFileFolder> m_fileFolder;
     std::unique_ptr<util::clsStartup> m_startup;
+    std::unique_ptr<QObject> m_systemInfoObject;
+    sysmarr::ISystemInfo* m_systemInfo = nullptr;
+    bool m_systemInfoTried = false;
+    DriveSizes m_driveSizes;
+    std::optional<qint64> m_freeMegaBytes;
+    std::optional<qint64> m_totalMegaBytes;
+    bool m_deletingFiles = false;
     SignalCloser* m_signalCloser;
     QList<QWidget*> m_controls;
     bool m_loading = false;
