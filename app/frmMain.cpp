@@ -53,7 +53,11 @@ const QString kSettings = QStringLiteral("Settings");
 constexpr int kDefaultProfile = 6;
 constexpr int kDefaultDeleteDays = 90;
 constexpr int kNeverDeleteDays = 1000;
+constexpr int kHighestPort = 65535;
+constexpr int kMostListeners = 50;
 const QString kSystemInfoClass = QStringLiteral("{EF162785-6526-11D3-8017-00A0C93E2B7E}");
+const QString kTrayRecording = QStringLiteral("normal");
+const QString kTrayStopped = QStringLiteral("Stopped");
 // kbit/s of the WMA profiles 1 to 7.
 constexpr std::array<double, 7> kProfileRates = {28.8, 28.8, 32, 48, 64, 96, 128};
 const QString kPluginInstallPage =
@@ -113,6 +117,7 @@ QString defaultAudioPath() {
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent), m_signalCloser(new SignalCloser(this)) {
     setWindowTitle(QStringLiteral("Quorvia Veltrax"));
     setWindowIcon(AppIcons::windowIcon());
+    trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     m_driveSizes = systemDriveSizes();
     m_tavrel = {new Tavlo(this), new Tavlo(this)};
     buildControls();
@@ -278,6 +283,11 @@ void frmMain::Form_Load() {
     m_loading = true;
     TrayICon = new QSystemTrayIcon(windowIcon(), this);
     TrayICon->setToolTip(QStringLiteral("Veltrax"));
+    connect(TrayICon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    TrayICon_LeftButtonUp();
+            });
     TrayICon->show();
     setAutoStart(AutoStart());
     setLaunchAtStartup(LaunchAtStartup());
@@ -403,6 +413,8 @@ void frmMain::Form_Unload() {
     emit unloaded();
 }
 
+// The window keeps its size: maximising is undone at once, and minimising puts it away in the
+// tray (only where the desktop shows the tray icon, so it can always be brought back).
 void frmMain::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
@@ -410,8 +422,35 @@ void frmMain::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
         if (windowState() & Qt::WindowMaximized)
             setWindowState(windowState() & ~Qt::WindowMaximized);
-        else if (windowState() & Qt::WindowMinimized)
+        else if ((windowState() & Qt::WindowMinimized) && TrayICon && trayAvailable &&
+                 trayAvailable())
             hide();
+    }
+}
+
+// A click on the tray icon brings the window back in front of the others.
+void frmMain::TrayICon_LeftButtonUp() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmMain::refreshTrayState() {
+    if (!TrayICon)
+        return;
+    if (AnyLoggerRecording()) {
+        if (m_trayState.compare(kTrayRecording, Qt::CaseInsensitive) == 0)
+            return;
+        TrayICon->setIcon(windowIcon());
+        TrayICon->setToolTip(QStringLiteral("Recording OK"));
+        m_trayState = kTrayRecording;
+    } else {
+        if (m_trayState.compare(kTrayStopped, Qt::CaseInsensitive) == 0)
+            return;
+        TrayICon->setIcon(AppIcons::stoppedIcon());
+        TrayICon->setToolTip(QStringLiteral("STOPPED!"));
+        m_trayState = kTrayStopped;
     }
 }
 
@@ -701,6 +740,7 @@ void frmMain::Tavrel_CountingDowntoInterval(int index, int secondsLeft) {
     m_inCountdown = true;
     if (m_tavrel[index]->RecordState() == 2)
         lblEventCountDown->setText(DurationText::FormatDuration(std::abs(secondsLeft)));
+    refreshTrayState();
     m_inCountdown = false;
 }
 
@@ -1073,15 +1113,15 @@ void frmMain::mnuStreamPort_Click() {
     const QString answer = Prompts::instance().inputBox(
         QStringLiteral("Enter the port number on which to \r\nsend the WMA log stream."),
         QStringLiteral("Enter Public Port number."), QString::number(PortNumber()));
-    bool isNumber = false;
-    const double value = QLocale().toDouble(answer.trimmed(), &isNumber);
-    if (!isNumber)
+    const std::optional<double> number = numberIn(answer);
+    if (!number)
         return;
-    if (value <= 0 || value > 65535) {
+    // A fraction that rounds to port 0 is no port either.
+    if (*number <= 0 || *number > kHighestPort || wholeNumber(*number) < 1) {
         message(QStringLiteral("Invalid port number!"));
         return;
     }
-    setPortNumber(static_cast<int>(std::nearbyint(value)));
+    setPortNumber(wholeNumber(*number));
 }
 
 void frmMain::mnuStreamMaxClients_Click() {
@@ -1091,19 +1131,19 @@ void frmMain::mnuStreamMaxClients_Click() {
         QStringLiteral("Enter Max number of Listeners."), QString::number(MaxClients()));
     if (answer.isEmpty())
         return;
-    bool isNumber = false;
-    double value = QLocale().toDouble(answer.trimmed(), &isNumber);
-    if (!isNumber) {
+    std::optional<double> number = numberIn(answer);
+    if (!number) {
         setMaxClients(MaxClients());
         return;
     }
-    if (value <= 0)
+    // Less than half a listener rounds to none: ignored like 0.
+    if (*number <= 0 || wholeNumber(*number) < 1)
         return;
-    if (value > 50) {
+    if (*number > kMostListeners) {
         message(QStringLiteral("The maximum is 50!"));
-        value = 50;
+        number = kMostListeners;
     }
-    setMaxClients(static_cast<int>(std::nearbyint(value)));
+    setMaxClients(wholeNumber(*number));
 }
 
 void frmMain::mnuStartup_Click() {

@@ -89,7 +89,7 @@ public:
     // Today's folder below the audio path exists afterwards, or false.
     bool MakeTodaysFolder();
 
-    // --- Old recordings, disk space ---
+    // --- Old recordings, disk space, tray ---
     // Deletes the recordings (*.mp3, *.wma) below the audio path last written more than
     // AutoDeleteDays calendar days before today; never a folder, never a file a logger holds.
     void DeleteOldFiles();
@@ -106,6 +106,11 @@ public:
         std::function<double(QString& drive)> totalMegaBytes;
     };
     void setDriveSizes(DriveSizes sizes) { m_driveSizes = std::move(sizes); }
+    // What the tray shows: empty before the first countdown event, then "normal" or "Stopped".
+    QString TrayState() const { return m_trayState; }
+    // Whether the desktop shows tray icons; a minimised window hides only when it does, so it can
+    // always be brought back.
+    std::function<bool()> trayAvailable;
 
     // --- Handlers ---
     void cmdRecord_Click();
@@ -117,6 +122,7 @@ public:
     void cboRecDevice_Click();
     void optInterval_Click(int index);
     void mnuExit_Click();
+    void TrayICon_LeftButtonUp();
     void Tavrel_AddingNetworkSink(int index);
     void Tavrel_CountingDowntoInterval(int index, int secondsLeft);
     void Tavrel_IntervalReached(int index);
@@ -189,6 +195,7 @@ private:
     QString timeLeftText() const;
     void stopWhenStillFull(QString& drive);
     void showStreamingNotice();
+    void refreshTrayState();
     void mnuAutoDelete_Click();
     void mnuStreamUse_Click();
     void mnuStreamPort_Click();
@@ -207,6 +214,7 @@ private:
     DriveSizes m_driveSizes;
     std::optional<qint64> m_freeMegaBytes;
     std::optional<qint64> m_totalMegaBytes;
+    QString m_trayState;
     bool m_deletingFiles = false;
     SignalCloser* m_signalCloser;
     QList<QWidget*> m_controls;
