@@ -9,11 +9,6 @@
 
 using util::cDirEx;
 
-// Readable paths in failure messages.
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << text.toStdString();
-}
-
 namespace {
 
 class DirExTest : public testing::Test {
