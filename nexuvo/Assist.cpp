@@ -4,12 +4,17 @@
 #include "media/FilterRegistry.h"
 #include "nexuvo/AssistMessages.h"
 #include "nexuvo/AudioRendererFinder.h"
+#include "nexuvo/AutoRenderToNull.h"
 #include "nexuvo/CapturePinBuffer.h"
+#include "nexuvo/GraphTidy.h"
+#include "nexuvo/MediaFileType.h"
 #include "nexuvo/PinVariant.h"
 #include "nexuvo/PipelinePosition.h"
 #include "nexuvo/PitchShifter.h"
 #include "nexuvo/RendererEnumerator.h"
 #include "nexuvo/VBCol.h"
+
+#include <QFileInfo>
 
 #include <cmath>
 
@@ -25,6 +30,8 @@ namespace {
 
 constexpr int kMaxRenderers = 100;
 constexpr double kSegueLeadSeconds = 20.0;
+constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002u);
+constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005u);
 
 bool isTrue(long value) {
     return value == -1;
@@ -88,7 +95,8 @@ void Assist::handleMessage(int message, qintptr wParam) {
         break;
     case AssistMessage::CueIn:
         stopOperation();
-        emit CueInFound(static_cast<int>(m_cueTimeMs));
+        dropQueuedGraphEvents();
+        emit CueInFound(static_cast<int>(m_tap.scan().cueTimeMs()));
         break;
     case AssistMessage::GraphEvent:
         handleGraphEvents();
@@ -139,11 +147,25 @@ void Assist::handleCompletion() {
     m_paused = 1;
     QPointer<Assist> alive(this);
     emit EndOfStream();
-    if (!alive || !m_segSeeker || m_segueTimeMs <= 0)
+    if (!alive)
         return;
-    emit SegueFound(static_cast<int>(m_segueTimeMs));
+    const CueSegueScan& scan = m_tap.scan();
+    const long segueTime = scan.segueTimeMs();
+    if (!scan.segueSeeking() || segueTime <= 0)
+        return;
+    emit SegueFound(static_cast<int>(segueTime));
     if (alive)
         stopOperation();
+}
+
+// A cue-in cuts the scan short: whatever the graph told of that scan before the stop (its end,
+// reached while the cue-in was on its way here) is no longer news.
+void Assist::dropQueuedGraphEvents() {
+    if (!graph())
+        return;
+    media::GraphEventRecord event;
+    while (graph()->getEvent(event)) {
+    }
 }
 
 // ---- Attach, prepare, detach --------------------------------------------------------------
@@ -177,9 +199,10 @@ QObject* Assist::currentGraph() {
 void Assist::detachAndForgetScan() {
     m_tap.setIntakeDisabled(true);
     detach();
-    m_fileScan = false;
-    m_cueFound = false;
-    m_cueTimeMs = 0;
+    CueSegueScan& scan = m_tap.scan();
+    scan.setFileScan(false);
+    scan.setCueFound(false);
+    scan.setCueTimeMs(0);
 }
 
 HRESULT Assist::attach(QObject* object) {
@@ -190,10 +213,14 @@ HRESULT Assist::attach(QObject* object) {
         return DISP_E_TYPEMISMATCH;
     m_tap.setIntakeDisabled(false);
     m_tap.setEarliestSampleTime(kEarliestSampleTimeOnAttach);
-    m_graph = graph;
+    holdGraph(*graph);
+    return prepareGrabberInGraph();
+}
+
+void Assist::holdGraph(FilterGraph& graph) {
+    m_graph = &graph;
     m_graphHeld = true;
     m_tap.setGraphAttached(true);
-    return prepareGrabberInGraph();
 }
 
 HRESULT Assist::prepareGrabberInGraph() {
@@ -301,7 +328,9 @@ HRESULT Assist::readGrabbedFormat() {
     if (output.isNull())
         return E_FAIL;
     media::MediaType type;
-    const HRESULT hr = output.connectionMediaType(type);
+    HRESULT hr = output.connectionMediaType(type);
+    if (hr == E_FAIL)
+        hr = readFormatAfterPreroll(output, type);
     if (FAILED(hr))
         return hr;
     const media::WaveFormat wave = type.hasWaveFormat ? type.wave : media::WaveFormat();
@@ -314,6 +343,22 @@ HRESULT Assist::readGrabbedFormat() {
     return S_OK;
 }
 
+// The format of a graph that decodes a file is settled only once data has reached the grabber: the
+// stopped graph is filled up to its renderers, the format read, and the graph stopped again.
+// Nothing of that data enters the ring.
+HRESULT Assist::readFormatAfterPreroll(const Pin& output, media::MediaType& type) {
+    FilterGraph& graph = *this->graph();
+    if (graph.state() != FilterGraph::State::Stopped)
+        return E_FAIL;
+    const bool intakeWasDisabled = m_tap.intakeDisabled();
+    m_tap.setIntakeDisabled(true);
+    graph.pause();
+    const HRESULT hr = output.connectionMediaType(type);
+    graph.stop();
+    m_tap.setIntakeDisabled(intakeWasDisabled);
+    return hr;
+}
+
 void Assist::holdGraphControl() {
     if (m_controlHeld)
         return;
@@ -321,9 +366,10 @@ void Assist::holdGraphControl() {
     m_controlHeld = true;
 }
 
-// Lets go of the graph. The peak thread is done with the graph's position and the grabber with
-// the callback before this returns.
+// Lets go of the graph, and takes the source of a render to null out of it. The peak thread is
+// done with the graph's position and the grabber with the callback before this returns.
 void Assist::detach() {
+    releaseRenderedSource();
     m_format.sampleRate = 0;
     m_format.averageBytesPerSecond = 0;
     m_format.bitsPerSample = 0;
@@ -350,7 +396,7 @@ QString Assist::grabberName() const {
 HRESULT Assist::RunGraph() {
     m_tap.clearStopped();
     m_paused = 0;
-    if (m_segSeeker && m_controlHeld)
+    if (m_tap.scan().segueSeeking() && m_controlHeld)
         seekForSegue();
     if (m_controlHeld) {
         m_tap.clearStopped();
@@ -380,18 +426,24 @@ void Assist::stopOperation() {
     }
 }
 
-// The graph is made ready to seek first: a stopped graph has no position to move.
+// The graph is made ready to seek first: a stopped graph has no position to move. What it fills
+// itself with from the start of the file is kept out of the intake; the segue time starts at the
+// seek point before the first audio from there can reach the segue test.
 void Assist::seekForSegue() {
     FilterGraph* graph = this->graph();
     if (!graph)
         return;
-    if (graph->state() == FilterGraph::State::Stopped)
+    if (graph->state() == FilterGraph::State::Stopped) {
+        const bool intakeWasDisabled = m_tap.intakeDisabled();
+        m_tap.setIntakeDisabled(true);
         graph->pause();
+        m_tap.setIntakeDisabled(intakeWasDisabled);
+    }
     double duration = 0.0;
     graph->duration(duration);
     const double start = std::max(0.0, duration - kSegueLeadSeconds);
+    m_tap.scan().setSegueTimeMs(static_cast<long>(std::trunc(start * 1000.0)));
     graph->setPosition(start);
-    m_segueTimeMs = static_cast<long>(std::trunc(start * 1000.0));
 }
 
 HRESULT Assist::PauseGraph() {
@@ -620,37 +672,37 @@ HRESULT Assist::put_UseInputGrabber(long value) {
 HRESULT Assist::get_AutoCueThreshold(long* value) {
     if (!value)
         return E_POINTER;
-    *value = m_autoCueThreshold;
+    *value = m_tap.scan().autoCueThreshold();
     return S_OK;
 }
 
 HRESULT Assist::put_AutoCueThreshold(long value) {
-    m_autoCueThreshold = value;
+    m_tap.scan().setAutoCueThreshold(value);
     return S_OK;
 }
 
 HRESULT Assist::get_SegThreshold(long* value) {
     if (!value)
         return E_POINTER;
-    *value = m_segThreshold;
+    *value = m_tap.scan().segThreshold();
     return S_OK;
 }
 
 HRESULT Assist::put_SegThreshold(long value) {
-    m_segThreshold = value;
+    m_tap.scan().setSegThreshold(value);
     return S_OK;
 }
 
 HRESULT Assist::get_SegSeeker(long* value) {
     if (!value)
         return E_POINTER;
-    *value = m_segSeeker ? 1 : 0;
+    *value = m_tap.scan().segueSeeking() ? 1 : 0;
     return S_OK;
 }
 
 HRESULT Assist::put_SegSeeker(long value) {
-    m_segSeeker = isTrue(value);
-    if (m_segSeeker)
+    m_tap.scan().setSegueSeeking(isTrue(value));
+    if (isTrue(value))
         RunGraph();
     return S_OK;
 }
@@ -766,34 +818,196 @@ QString Assist::sourceFileName() {
     return name;
 }
 
-// ---- Rendering files to the null renderer, file types: a later change ----------------------
+// ---- Rendering files to the null renderer ---------------------------------------------------
 
-HRESULT Assist::RenderFileToNull(const QString&, QObject*) {
-    return E_NOTIMPL;
+HRESULT Assist::RenderFileToNull(const QString& Filename, QObject* GraphMan) {
+    stopOperation();
+    m_tap.ring().resetWriteIndex();
+    detach();
+    if (!GraphMan)
+        return DISP_E_TYPEMISMATCH;
+    if (Filename.isEmpty())
+        return S_OK;
+    CueSegueScan& scan = m_tap.scan();
+    scan.setSegueTimeMs(0);
+    scan.setFileScan(true);
+    scan.setCueFound(false);
+    auto* graph = qobject_cast<FilterGraph*>(GraphMan);
+    if (!graph)
+        return DISP_E_TYPEMISMATCH;
+    holdGraph(*graph);
+
+    if (const FilterPtr earlier = GraphTidy::findFileSource(*graph))
+        removeFilter(earlier);
+    HRESULT hr = addFileSource(*graph, Filename);
+    if (FAILED(hr))
+        return hr;
+    hr = renderSourceToNull(*graph);
+    if (FAILED(hr)) {
+        m_tap.setIntakeDisabled(false);
+        return hr;
+    }
+    // Before the grabber is prepared: a filter that nothing feeds keeps the graph from filling up
+    // when the grabber's format has to be read from the audio.
+    GraphTidy::removeDanglingFilters(*graph);
+    hr = prepareGrabber();
+    if (FAILED(hr))
+        return hr;
+    SetNullClock(graph);
+    if (m_controlHeld)
+        hr = rewindForScan();
+    m_tap.setIntakeDisabled(false);
+    return hr;
 }
 
-HRESULT Assist::RenderToNull(const QString&, long, QObject*) {
-    return E_NOTIMPL;
+HRESULT Assist::RenderToNull(const QString& Filename, long, QObject* GraphUnk) {
+    m_tap.ring().resetWriteIndex();
+    detach();
+    auto* graph = qobject_cast<FilterGraph*>(GraphUnk);
+    if (!graph)
+        return DISP_E_TYPEMISMATCH;
+    holdGraph(*graph);
+    disconnectAll();
+    HRESULT hr = takeOverFileSource(*graph, Filename);
+    if (FAILED(hr))
+        return hr;
+    if (m_source->findPin(PinDirection::Output, false).isNull())
+        return E_FAIL;
+
+    hr = RenderFileToNull(Filename, GraphUnk);
+    if (FAILED(hr)) {
+        disconnectAll();
+        return hr;
+    }
+    CueSegueScan& scan = m_tap.scan();
+    scan.setFileScan(true);
+    scan.setCueFound(false);
+    scan.setCueTimeMs(0);
+    prepareGrabber();
+    if (m_controlHeld && this->graph())
+        this->graph()->setPosition(0.0);
+    SetNullClock(graph);
+    if (m_graphHeld && this->graph())
+        GraphTidy::removeDanglingFilters(*this->graph());
+    return S_OK;
 }
 
 HRESULT Assist::UnRenderToNull() {
-    return E_NOTIMPL;
+    stopOperation();
+    if (m_source) {
+        if (FilterGraph* owner = m_source->graph())
+            owner->removeFilter(m_source);
+        m_source.reset();
+    }
+    return S_OK;
 }
 
-HRESULT Assist::get_SourceFileName(QString*) {
-    return E_NOTIMPL;
+// A file that is not there gives the reason here, rather than a graph that fails when it runs.
+HRESULT Assist::addFileSource(FilterGraph& graph, const QString& path) {
+    const QFileInfo file(path);
+    if (!file.isFile())
+        return kFileNotFound;
+    if (!file.isReadable())
+        return kAccessDenied;
+    FilterPtr source;
+    const HRESULT hr = graph.addSourceFilter(path, path, source);
+    if (SUCCEEDED(hr))
+        m_source = source;
+    return hr;
 }
 
-HRESULT Assist::GetPinMediaType(const QVariant&, FileType*) {
-    return E_NOTIMPL;
+// The graph's own file source is taken out and held in place of a new one; a graph without one
+// gets a source for the file.
+HRESULT Assist::takeOverFileSource(FilterGraph& graph, const QString& path) {
+    const FilterPtr existing = GraphTidy::findFileSource(graph);
+    if (!existing)
+        return addFileSource(graph, path);
+    if (FAILED(graph.removeFilter(existing))) {
+        stopOperation();
+        if (FAILED(graph.removeFilter(existing)))
+            return E_UNEXPECTED;
+    }
+    m_source = existing;
+    return S_OK;
 }
 
-HRESULT Assist::GetPinConnectionFileType(const QVariant&, long*) {
-    return E_NOTIMPL;
+HRESULT Assist::renderSourceToNull(FilterGraph& graph) {
+    if (!m_source)
+        return E_FAIL;
+    return AutoRenderToNull(graph, [this] { stopOperation(); }).render(m_source);
 }
 
-HRESULT Assist::put_AddWMReader(QObject*) {
-    return E_NOTIMPL;
+// A scan starts at the beginning of the file. An Ogg splitter must have data before the graph
+// can seek.
+HRESULT Assist::rewindForScan() {
+    FilterGraph& graph = *this->graph();
+    const FilterPtr ogg = graph.findFilterByName(kOggSplitterName);
+    if (ogg && !ogg->findPin(PinDirection::Input, true).isNull())
+        graph.pause();
+    const HRESULT hr = graph.setPosition(0.0);
+    m_tap.scan().setCueTimeMs(0);
+    return hr;
+}
+
+// A source still in a graph is taken out of it; one that refuses is asked once more after a stop.
+void Assist::releaseRenderedSource() {
+    if (!m_source)
+        return;
+    if (m_source->graph())
+        removeFilter(m_source);
+    m_source.reset();
+}
+
+void Assist::disconnectAll() {
+    if (m_graphHeld && graph())
+        GraphTidy::disconnectAll(*graph(), [this] { stopOperation(); });
+}
+
+HRESULT Assist::get_SourceFileName(QString* value) {
+    if (!value)
+        return E_POINTER;
+    if (!m_graphHeld || !graph())
+        return S_OK;
+    if (const FilterPtr source = GraphTidy::findFileSource(*graph()))
+        *value = source->fileName();
+    return S_OK;
+}
+
+// ---- File types --------------------------------------------------------------------------------
+
+HRESULT Assist::GetPinMediaType(const QVariant& pinUnk, FileType* ftype) {
+    Pin pin;
+    if (!pinFrom(pinUnk, pin))
+        return E_INVALIDARG;
+    if (!ftype)
+        return E_POINTER;
+    *ftype = MediaFileType::ofPin(pin);
+    return S_OK;
+}
+
+HRESULT Assist::GetPinConnectionFileType(const QVariant& pPin, long* ConnectionMediaType) {
+    if (!ConnectionMediaType)
+        return E_POINTER;
+    Pin pin;
+    if (!pinFrom(pPin, pin))
+        return DISP_E_TYPEMISMATCH;
+    *ConnectionMediaType = MediaFileType::connectionFormatTag(pin);
+    return S_OK;
+}
+
+// The ASF reader is added when this system has one; a graph without it is no failure.
+HRESULT Assist::put_AddWMReader(QObject* value) {
+    if (!value)
+        return E_POINTER;
+    auto* graph = qobject_cast<FilterGraph*>(value);
+    if (!graph)
+        return E_NOINTERFACE;
+    const auto filters = media::FilterRegistry::instance().registeredFilters();
+    if (const media::FilterItem* reader = filters.item(kWmReaderName)) {
+        FilterPtr added;
+        reader->createIn(*graph, added, kWmReaderName);
+    }
+    return S_OK;
 }
 
 } // namespace nexuvo

@@ -20,8 +20,10 @@ class VBCol;
 
 // The graph assistant: attached to a filter graph, it measures the left and right peak of the
 // audio passing the graph's "SampleGrabber" every ThreadSleepmS milliseconds and reports it as
-// ThreadEvent, reports the end of the stream, and offers small graph utilities. See IAssist.h for
-// the members; this class adds their late-bound names.
+// ThreadEvent, reports the end of the stream, and offers small graph utilities. It also scans
+// files: rendered into a graph that ends in a null renderer, a file is read as fast as it decodes
+// while the intake looks for its cue-in point or its last loud passage. See IAssist.h for the
+// members; this class adds their late-bound names.
 //
 // Live on the thread that creates it, which must run an event loop: every member is called
 // there and every signal is emitted there. The grabber callback (streaming thread) and the peak
@@ -57,6 +59,7 @@ public:
     static inline const QString kGrabberName = QStringLiteral("SampleGrabber");
     static inline const QString kInputGrabberName = QStringLiteral("InputSampleGrabber");
     static inline const QString kOggSplitterName = QStringLiteral("Ogg Splitter");
+    static inline const QString kWmReaderName = QStringLiteral("WM ASF Reader");
     static constexpr double kEarliestSampleTimeOnAttach = 1000.0;
 
     explicit Assist(QObject* parent = nullptr);
@@ -142,7 +145,7 @@ public:
     void setUniqueID(int value) { put_UniqueID(value); }
     int numPoints() { return readLong(&Assist::get_NumPoints); }
     int numChans() { return readLong(&Assist::get_numChans); }
-    int autoCueThreshold() const { return m_autoCueThreshold; }
+    int autoCueThreshold() const { return m_tap.scan().autoCueThreshold(); }
     void setAutoCueThreshold(int value) { put_AutoCueThreshold(value); }
     int paused() const { return m_paused; }
     void setPaused(int value) { put_Paused(value); }
@@ -156,7 +159,7 @@ public:
     void setForCapture(int value) { put_ForCapture(value); }
     int segSeeker() { return readLong(&Assist::get_SegSeeker); }
     void setSegSeeker(int value) { put_SegSeeker(value); }
-    int segThreshold() const { return m_segThreshold; }
+    int segThreshold() const { return m_tap.scan().segThreshold(); }
     void setSegThreshold(int value) { put_SegThreshold(value); }
     int avoidsActualRate() { return readLong(&Assist::get_AvoidsActualRate); }
     void setAvoidsActualRate(int value) { put_AvoidsActualRate(value); }
@@ -219,6 +222,16 @@ private:
     void sendPitch();
     void rebuildRendererList();
     HRESULT removeFilter(const media::FilterPtr& filter);
+    HRESULT readFormatAfterPreroll(const media::Pin& output, media::MediaType& type);
+    void dropQueuedGraphEvents();
+
+    void holdGraph(media::FilterGraph& graph);
+    HRESULT addFileSource(media::FilterGraph& graph, const QString& path);
+    HRESULT takeOverFileSource(media::FilterGraph& graph, const QString& path);
+    HRESULT renderSourceToNull(media::FilterGraph& graph);
+    HRESULT rewindForScan();
+    void releaseRenderedSource();
+    void disconnectAll();
 
     QString grabberName() const;
     // The graph while it still exists; nullptr once it is detached or deleted.
@@ -234,13 +247,6 @@ private:
     long m_uniqueId = 0;
     long m_forCapture = 0;
     long m_useInputGrabber = 0;
-    long m_autoCueThreshold = 300;
-    long m_segThreshold = 3000;
-    bool m_segSeeker = false;
-    long m_segueTimeMs = 0;
-    bool m_cueFound = false;
-    long m_cueTimeMs = 0;
-    bool m_fileScan = false;
     bool m_usePitchAdjuster = false;
     long m_paused = 0;
     int m_pitchValueSent = 0;
@@ -252,6 +258,7 @@ private:
     bool m_controlHeld = false; // run, stop, position
     QMetaObject::Connection m_graphEvents;
     std::shared_ptr<media::SampleGrabber> m_grabber; // carries our callback
+    media::FilterPtr m_source;                       // added by the last render to null
 
     QList<VBCol*> m_renderers;
 

@@ -10,6 +10,13 @@
 //   SegueFound(int SeguemSStart)
 //   BufferFull(qintptr AddressofIntBuffer)    address of the sample ring's first int32 element
 //
+//   CueInFound(CueInmS): after a render to null and RunGraph, where the file's audio really starts,
+//   in ms counted from the start of the scan; the scan stops there.
+//   SegueFound(SeguemSStart): in segue-seek mode, after EndOfStream: where the last loud passage
+//   of the file's last 20 s ends, 200 ms early (the point 20 s before the end when nothing there
+//   is loud); the scan stops there.
+//   EndOfStream is followed by one more BufferFull.
+//
 // Signals are emitted on the thread that created the object (which must run an event loop),
 // never on a worker thread. The same members are reachable by name: properties with the member
 // names (CurrentGraph, ThreadSleepmS, Paused, Pitch …) and invokable methods (RunGraph,
@@ -73,11 +80,16 @@ public:
     virtual HRESULT get_numChans(long* value) = 0;
     // [9] Writes *pValue only for 0 ≤ *pIndex < point count, which never happens.
     virtual HRESULT PointValue(long* pIndex, long* pValue) = 0;
-    // [10] Not available yet: E_NOTIMPL.
+    // [10] Builds a scan of the file in the graph: its source (replacing the graph's file source)
+    // → decoders → "SampleGrabber" → "Null Renderer", no clock, nothing played; the object holds
+    // the graph, stopped and ready for RunGraph, with the cue-in test armed. An empty name does
+    // nothing more than let go of the graph held before (S_OK). DISP_E_TYPEMISMATCH for no graph;
+    // 0x80070002 for a file that is not there; E_FAIL when nothing decodes it; a message box
+    // ("No Sound Card Drivers Found!" …) when a filter the build needs cannot be made.
     virtual HRESULT RenderFileToNull(const QString& Filename, QObject* GraphMan) = 0;
     // [11] Rebuilds the list of audio renderer devices (see get_NewEnum).
     virtual HRESULT CountRenderers() = 0;
-    // [12] Cue-in level, 0..32768.
+    // [12] Cue-in level, 0..32768; stored as given.
     virtual HRESULT get_AutoCueThreshold(long* value) = 0;
     virtual HRESULT put_AutoCueThreshold(long value) = 0;
     // [13] Removes the filter from the graph it is in: E_FAIL when it is in none or stays.
@@ -87,7 +99,7 @@ public:
     virtual HRESULT PauseGraph() = 0;
     // [15] The same as CountRenderers.
     virtual HRESULT FindRenderers() = 0;
-    // [16] Not available yet: E_NOTIMPL.
+    // [16] Stops, and takes the source of the last render out of its graph.
     virtual HRESULT UnRenderToNull() = 0;
     // [17] Does nothing.
     virtual HRESULT UseSystemClock() = 0;
@@ -115,11 +127,12 @@ public:
     virtual HRESULT put_ForCapture(long value) = 0;
     // [26] The same as putref_CurrentGraph.
     virtual HRESULT SetGraph(QObject* pUnk) = 0;
-    // [27] Segue-seek mode: get gives 1 or 0; put −1 turns it on and runs RunGraph, anything
-    // else turns it off.
+    // [27] Segue-seek mode: get gives 1 or 0; put −1 turns it on and runs RunGraph (which plays
+    // the last 20 s of the rendered file), anything else turns it off. The cue-in test rests
+    // while it is on.
     virtual HRESULT get_SegSeeker(long* value) = 0;
     virtual HRESULT put_SegSeeker(long value) = 0;
-    // [28] Segue level, 0..32768.
+    // [28] Segue level, 0..32768; stored as given.
     virtual HRESULT get_SegThreshold(long* value) = 0;
     virtual HRESULT put_SegThreshold(long value) = 0;
     // [29] −1: the position is not corrected for Pitch. put −1 turns it on, anything else off.
@@ -137,16 +150,22 @@ public:
     // [33] Period of the peak measurement in ms; a put clamps to 50..1000.
     virtual HRESULT get_ThreadSleepmS(long* value) = 0;
     virtual HRESULT put_ThreadSleepmS(long value) = 0;
-    // [34] get does nothing; put is not available yet (E_NOTIMPL).
+    // [34] get does nothing; put adds a "WM ASF Reader" to the graph when this system has one
+    // (S_OK either way); E_POINTER for nullptr, E_NOINTERFACE for anything but a graph.
     virtual HRESULT get_AddWMReader(QObject** value) = 0;
     virtual HRESULT put_AddWMReader(QObject* value) = 0;
-    // [35] Not available yet: E_NOTIMPL.
+    // [35] The wave format tag of the pin's connection (1 PCM, 0x55 MP3, 0x161 WMA); 0 when the
+    // connection carries no wave format; −100 when the pin is not connected.
+    // DISP_E_TYPEMISMATCH for a non-pin.
     virtual HRESULT GetPinConnectionFileType(const QVariant& pPin, long* ConnectionMediaType) = 0;
-    // [36] Not available yet: E_NOTIMPL.
+    // [36] RenderFileToNull, taking the graph's own file source out first (E_UNEXPECTED when it
+    // stays); ft is ignored. DISP_E_TYPEMISMATCH for no graph.
     virtual HRESULT RenderToNull(const QString& Filename, long ft, QObject* GraphUnk) = 0;
-    // [37] Not available yet: E_NOTIMPL, *value left as it was.
+    // [37] The file of the held graph's file source; *value left as it was when there is none.
     virtual HRESULT get_SourceFileName(QString* value) = 0;
-    // [38] Not available yet: E_NOTIMPL.
+    // [38] The FileType the pin's media types name (FileTypeWav, FileTypeMp3, FileTypeOgg,
+    // FileTypeWma, FileTypeStreamingAsf …); FileTypeUnknown when they name none.
+    // E_INVALIDARG for a non-pin.
     virtual HRESULT GetPinMediaType(const QVariant& pinUnk, FileType* ftype) = 0;
     // [39] *value is 1 when the pin is connected, else 0; DISP_E_TYPEMISMATCH for a non-pin.
     virtual HRESULT get_IsPinConnected(const QVariant& pPin, long* value) = 0;

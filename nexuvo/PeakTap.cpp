@@ -11,6 +11,7 @@ using namespace ResultCode;
 PeakTap::PeakTap(Post post)
     : m_post(std::move(post)),
       m_onWrap([this](qintptr first) { m_post(AssistMessage::BufferFull, first); }),
+      m_scan([this](int message, qintptr wParam) { m_post(message, wParam); }),
       m_thread([this] { return periodMs(); }, [this] { runPass(); }) {}
 
 PeakTap::~PeakTap() {
@@ -73,7 +74,8 @@ HRESULT PeakTap::sampleCB(double sampleTime, const media::MediaSample& sample) {
         m_latestSampleTime.store(sampleTime);
     if (sample.isPreroll() == S_OK)
         return S_OK;
-    m_ring.intake(sample.data, sample.actualLength, m_intakeDisabled, m_onWrap);
+    m_scan.setBufferTime(sampleTime);
+    m_ring.intake(sample.data, sample.actualLength, m_intakeDisabled, m_onWrap, &m_scan);
     return S_OK;
 }
 

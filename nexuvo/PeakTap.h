@@ -1,6 +1,7 @@
 #pragma once
 
 #include "media/MediaSample.h"
+#include "nexuvo/CueSegueScan.h"
 #include "nexuvo/PeakThread.h"
 #include "nexuvo/PositionSource.h"
 #include "nexuvo/SampleRing.h"
@@ -15,9 +16,10 @@
 namespace nexuvo {
 
 // The working part of the graph assistant that runs on other threads: the grabber callback that
-// fills the sample ring on the streaming thread, and the peak thread that measures the audio
-// being heard every period. Neither ever calls the client; both post messages (see
-// AssistMessages.h) through the function given at construction, which must be thread-safe.
+// fills the sample ring on the streaming thread (and runs the cue-in and segue tests of a file
+// scan on the way), and the peak thread that measures the audio being heard every period. Neither
+// ever calls the client; both post messages (see AssistMessages.h) through the function given at
+// construction, which must be thread-safe.
 //
 // Shared words are atomics. The ring guards its own storage. The position source is used and
 // replaced under one lock, so a replaced or released source is never in use, and once
@@ -76,6 +78,8 @@ public:
     // instead.
     void prepareRing(int averageBytesPerSecond);
     SampleRing& ring() { return m_ring; }
+    CueSegueScan& scan() { return m_scan; }
+    const CueSegueScan& scan() const { return m_scan; }
 
     int leftPeak() const { return m_leftPeak.load(); }
     int rightPeak() const { return m_rightPeak.load(); }
@@ -94,6 +98,7 @@ private:
     Post m_post;
     SampleRing::WrapNotice m_onWrap;
     SampleRing m_ring;
+    CueSegueScan m_scan;
 
     std::atomic<int> m_stopped{0};
     std::atomic<int> m_intakeDisabled{1};

@@ -1,5 +1,6 @@
 #include "nexuvo/SampleRing.h"
 
+#include <cstdlib>
 #include <mutex>
 
 namespace nexuvo {
@@ -54,11 +55,13 @@ void SampleRing::clearAfterStop() {
 }
 
 void SampleRing::intake(const std::uint8_t* data, long length, const std::atomic<int>& disabled,
-                        const WrapNotice& onWrap) {
+                        const WrapNotice& onWrap, Watch* watch) {
     std::shared_lock lock(m_guard);
     if (!m_values || !data)
         return;
     const long count = length / 2;
+    if (watch && !watch->watchBuffer())
+        watch = nullptr;
     int index = m_writeIndex.load(kRelaxed);
     int received = m_valueCount.load(kRelaxed);
     for (long i = 0; i < count && !disabled.load(kRelaxed); ++i) {
@@ -69,9 +72,11 @@ void SampleRing::intake(const std::uint8_t* data, long length, const std::atomic
             onWrap(reinterpret_cast<qintptr>(m_values.get()));
             index = 0;
         }
-        // Later change: file scanning tests each value here for cue-in and segue, before it is
-        // stored.
-        m_values[index].store(littleEndianValue(data + 2 * i), kRelaxed);
+        const std::int32_t value = littleEndianValue(data + 2 * i);
+        if (watch && !watch->beforeStore(Arrival(*this, index, value, data + 2 * (i + 1),
+                                                 length - 2 * (i + 1), received)))
+            watch = nullptr;
+        m_values[index].store(value, kRelaxed);
         m_writeIndex.store(++index, kRelaxed);
         m_valueCount.store(++received, kRelaxed);
     }
@@ -80,6 +85,18 @@ void SampleRing::intake(const std::uint8_t* data, long length, const std::atomic
 int SampleRing::capacity() const {
     std::shared_lock lock(m_guard);
     return m_capacity;
+}
+
+std::int32_t SampleRing::Arrival::next() const {
+    return m_followingLength >= 2 ? littleEndianValue(m_following) : 0;
+}
+
+// Called inside intake, which holds the guard.
+std::int64_t SampleRing::Arrival::magnitudeSumBelow() const {
+    std::int64_t sum = 0;
+    for (int k = m_index - 1; k >= 1; --k)
+        sum += std::abs(m_ring.m_values[k].load(kRelaxed));
+    return sum;
 }
 
 qintptr SampleRing::address() const {

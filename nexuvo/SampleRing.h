@@ -20,6 +20,17 @@ public:
     // first element.
     using WrapNotice = std::function<void(qintptr firstElement)>;
 
+    class Arrival;
+    // Looks at the values on the intake's thread just before they are stored.
+    class Watch {
+    public:
+        virtual ~Watch() = default;
+        // Asked before the first value of each buffer: false lets the buffer in unwatched.
+        virtual bool watchBuffer() = 0;
+        // False when the rest of the buffer needs no look.
+        virtual bool beforeStore(const Arrival& arrival) = 0;
+    };
+
     // A consistent view for one measurement; the ring is neither reallocated nor cleared while a
     // reader exists.
     class Reader {
@@ -54,9 +65,10 @@ public:
     void clearAfterStop();
 
     // Stores each 16-bit little-endian signed value of the buffer (a trailing odd byte is
-    // ignored) for as long as `disabled` stays 0.
+    // ignored) for as long as `disabled` stays 0, showing each to the watch first when there is
+    // one.
     void intake(const std::uint8_t* data, long length, const std::atomic<int>& disabled,
-                const WrapNotice& onWrap);
+                const WrapNotice& onWrap, Watch* watch = nullptr);
 
     Reader read() const { return Reader(*this); }
 
@@ -83,6 +95,37 @@ private:
     std::atomic<int> m_writeIndex{0};
     std::atomic<int> m_wrapped{0};
     std::atomic<int> m_valueCount{0};
+};
+
+// One value as the intake is about to store it, with what a watch may want to know about the ring
+// at that moment. Valid only during Watch::beforeStore.
+class SampleRing::Arrival {
+public:
+    // `following` points at the bytes after the value, `followingLength` says how many there are.
+    Arrival(const SampleRing& ring, int index, std::int32_t value, const std::uint8_t* following,
+            long followingLength, int valuesBefore)
+        : m_ring(ring), m_index(index), m_value(value), m_following(following),
+          m_followingLength(followingLength), m_valuesBefore(valuesBefore) {}
+
+    // Where the value goes.
+    int index() const { return m_index; }
+    std::int32_t value() const { return m_value; }
+    // The value after it in the same buffer; 0 when it is the buffer's last.
+    std::int32_t next() const;
+    // Values received before this one since the last allocation or stop.
+    int valuesBefore() const { return m_valuesBefore; }
+    int valuesPerSecond() const { return m_ring.m_valuesPerSecond; }
+    // The magnitudes of the stored values from index − 1 down to 1 (the first element is left
+    // out), added up.
+    std::int64_t magnitudeSumBelow() const;
+
+private:
+    const SampleRing& m_ring;
+    int m_index;
+    std::int32_t m_value;
+    const std::uint8_t* m_following;
+    long m_followingLength;
+    int m_valuesBefore;
 };
 
 } // namespace nexuvo
