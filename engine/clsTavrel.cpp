@@ -1,5 +1,6 @@
 #include "engine/clsTavrel.h"
 
+#include "engine/Corvate.h"
 #include "engine/EngineMessages.h"
 #include "media/AsfWriter.h"
 #include "media/DeviceEnumerator.h"
@@ -24,6 +25,7 @@ const QString kWriterKey = QStringLiteral("WM ASF WRITER");
 const QString kGrabberName = QStringLiteral("SampleGrabber");
 const QString kAssistProgId = QStringLiteral("Nexuvo.Assist");
 constexpr int kPeakCounterLimit = 300000;
+constexpr int kMp3Quality = 9; // LAME's fastest
 
 nexuvo::IAssist* assistOf(QObject* helper) {
     return qobject_cast<nexuvo::IAssist*>(helper);
@@ -242,6 +244,8 @@ bool clsTavrel::BuildMp3Graph(const QString& path) {
             throwIfFailed(E_FAIL);
         }
         FindPins(encoder, encoderIn, encoderOut);
+        // A filter that holds no LAME encoder stays unbound; its settings are then left alone.
+        corvate()->putref_Filter(encoder);
         if (!GetRegistryFilter(QStringLiteral("DUMP"), item)) {
             EngineMessages::show(QStringLiteral("DUMP not found!"));
             return false;
@@ -264,9 +268,11 @@ bool clsTavrel::BuildMp3Graph(const QString& path) {
         connectStep(captureOut, grabberIn, QStringLiteral("Error in connection process 1"));
         connectStep(grabberOut, encoderIn, QStringLiteral("Error in connection process 2"));
         connectStep(encoderOut, dumpIn, QStringLiteral("Error in connection process 3"));
+        mp3Step(corvate()->put_Quality(kMp3Quality), QStringLiteral("Error setting mp3 quality"));
         if (dump->takesFileName())
             throwIfFailed(dump->setFileName(path));
-        attachGraphToHelper();
+        attachGraphToHelperReporting();
+        ApplyEncoderSettings();
     } catch (const BuildError& error) {
         failBuild(error);
         return false;
@@ -277,12 +283,9 @@ bool clsTavrel::BuildMp3Graph(const QString& path) {
 }
 
 void clsTavrel::connectStep(const Pin& output, const Pin& input, const QString& failureText) {
-    const HRESULT hr = output.isNull() || input.isNull() ? VFW_E_NOT_CONNECTED
-                                                         : m_graph->connectDirect(output, input);
-    if (FAILED(hr)) {
-        EngineMessages::showError(failureText, hr, EngineMessages::describe(hr));
-        throwIfFailed(hr);
-    }
+    mp3Step(output.isNull() || input.isNull() ? VFW_E_NOT_CONNECTED
+                                              : m_graph->connectDirect(output, input),
+            failureText);
 }
 
 // Each missing pin ends the build with its message.
@@ -319,6 +322,23 @@ void clsTavrel::attachGraphToHelper() {
     nexuvo::IAssist* assist = assistOf(m_helper);
     throwIfFailed(assist->putref_CurrentGraph(m_graph.get()));
     throwIfFailed(assist->put_ThreadSleepmS(kThreadSleepMs));
+}
+
+// The MP3 build names the helper step that failed.
+void clsTavrel::attachGraphToHelperReporting() {
+    nexuvo::IAssist* assist = assistOf(m_helper);
+    mp3Step(assist->putref_CurrentGraph(m_graph.get()),
+            QStringLiteral("Error setting currentgraph for helper"));
+    mp3Step(assist->put_ThreadSleepmS(kThreadSleepMs),
+            QStringLiteral("Error Setting Helper's Thread Sleep"));
+}
+
+// A failed step of the MP3 build: its message, then the build's failure handling.
+void clsTavrel::mp3Step(HRESULT hr, const QString& failureText) {
+    if (FAILED(hr)) {
+        EngineMessages::showError(failureText, hr, EngineMessages::describe(hr));
+        throwIfFailed(hr);
+    }
 }
 
 void clsTavrel::connectOrThrow(const Pin& output, const Pin& input) {
@@ -510,6 +530,34 @@ int clsTavrel::SampleRate() const {
 }
 void clsTavrel::setSampleRate(int hz) {
     Settings::saveInt(kMpeg, QStringLiteral("SampleRate"), hz);
+}
+
+// --- MP3 encoder ----------------------------------------------------------------------------
+
+Corvate* clsTavrel::corvate() {
+    if (!m_corvate)
+        m_corvate = std::make_unique<Corvate>();
+    return m_corvate.get();
+}
+
+// Hands the stored settings to the bound encoder. What the encoder refuses is left as it was:
+// errors here do not stop a build.
+void clsTavrel::ApplyEncoderSettings() {
+    FilterPtr bound;
+    if (!m_corvate || FAILED(m_corvate->get_Filter(&bound)) || !bound)
+        return;
+    m_corvate->put_VBR(VBR());
+    bool variable = false;
+    m_corvate->get_VBR(&variable);
+    if (variable) {
+        m_corvate->put_VBRMax(VBRMax());
+        m_corvate->put_VBRMin(VBRMin());
+    } else {
+        m_corvate->put_Bitrate(VBRMin());
+    }
+    m_corvate->put_ChannelMode(ChannelMode());
+    m_corvate->put_OutputSampleRate(SampleRate());
+    m_corvate->put_Commit(true);
 }
 
 // --- Property pages -------------------------------------------------------------------------

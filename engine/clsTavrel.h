@@ -10,6 +10,7 @@
 #include <QString>
 #include <memory>
 
+class Corvate;
 class QWidget;
 
 // The recording engine: lists the capture devices, builds a graph that takes the chosen device's
@@ -66,6 +67,8 @@ public:
     // The graph being built or run, for the host and for tests.
     media::FilterGraph* graph() const { return m_graph.get(); }
     QObject* helper() const { return m_helper; }
+    // The MP3 encoder's control object, made on first use and kept for the engine's life.
+    Corvate* corvate();
 
     static constexpr int kThreadSleepMs = 50;
 
@@ -91,6 +94,7 @@ private:
     bool BuildWmaGraph(const QString& path);
     bool BuildMp3Graph(const QString& path);
     bool ShowEncoderDialog(QWidget* owner);
+    void ApplyEncoderSettings();
     void TearDownGraph();
     void TearDownGraphObjects();
     void SetRecordState(int n);
@@ -107,6 +111,8 @@ private:
                    const QString& noGrabberPins, const QString& noSinkPin);
     void createHelper();
     void attachGraphToHelper();
+    void attachGraphToHelperReporting();
+    void mp3Step(HRESULT hr, const QString& failureText);
     void connectOrThrow(const media::Pin& output, const media::Pin& input);
     void connectStep(const media::Pin& output, const media::Pin& input, const QString& failureText);
     static void throwIfFailed(HRESULT hr);
@@ -127,4 +133,5 @@ private:
     media::KeyedList<media::FilterItem> m_filters;
     std::unique_ptr<media::FilterGraph> m_graph;
     QPointer<QObject> m_helper;
+    std::unique_ptr<Corvate> m_corvate;
 };
