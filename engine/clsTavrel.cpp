@@ -2,6 +2,7 @@
 
 #include "engine/Corvate.h"
 #include "engine/EngineMessages.h"
+#include "engine/frmLameProps.h"
 #include "media/AsfWriter.h"
 #include "media/DeviceEnumerator.h"
 #include "media/FilterRegistry.h"
@@ -560,13 +561,45 @@ void clsTavrel::ApplyEncoderSettings() {
     m_corvate->put_Commit(true);
 }
 
+void clsTavrel::FrmLame_GetCorvate(Corvate** object) {
+    if (object)
+        *object = corvate();
+}
+
+void clsTavrel::FrmLame_ChannelModeChanged(int ChanMode) {
+    setChannelMode(ChanMode);
+}
+
+void clsTavrel::FrmLame_MinBitRateChanged(int MinBitRate) {
+    setVBRMin(MinBitRate);
+}
+
+void clsTavrel::FrmLame_MaxBitRateChanged(int MaxBitRate) {
+    setVBRMax(MaxBitRate);
+}
+
+void clsTavrel::FrmLame_SampleRateChanged(int SampleRate) {
+    setSampleRate(SampleRate);
+}
+
+void clsTavrel::FrmLame_VBRChanged(bool on) {
+    setVBR(on);
+}
+
 // --- Property pages -------------------------------------------------------------------------
 
+// A fresh dialog for every showing, gone when it closes.
 bool clsTavrel::ShowEncoderDialog(QWidget* owner) {
-    const FilterPtr encoder =
-        m_graph ? m_graph->findFilterByName(EngineMessages::kLameFilterName) : nullptr;
-    if (encoder)
-        encoder->showPropertyPage(owner);
+    frmLameProps dialog(owner);
+    connect(&dialog, &frmLameProps::GetCorvate, this, &clsTavrel::FrmLame_GetCorvate);
+    connect(&dialog, &frmLameProps::ChannelModeChanged, this,
+            &clsTavrel::FrmLame_ChannelModeChanged);
+    connect(&dialog, &frmLameProps::MinBitRateChanged, this, &clsTavrel::FrmLame_MinBitRateChanged);
+    connect(&dialog, &frmLameProps::MaxBitRateChanged, this, &clsTavrel::FrmLame_MaxBitRateChanged);
+    connect(&dialog, &frmLameProps::SampleRateChanged, this, &clsTavrel::FrmLame_SampleRateChanged);
+    connect(&dialog, &frmLameProps::VBRChanged, this, &clsTavrel::FrmLame_VBRChanged);
+    if (dialog.activate())
+        platform::Prompts::instance().execDialog(dialog);
     return true;
 }
 

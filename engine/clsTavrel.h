@@ -83,6 +83,14 @@ signals:
 public slots:
     void Helper_ThreadEvent(int LeftPeak, int RightPeak);
 
+    // The settings dialog's events: each accepted change is stored.
+    void FrmLame_GetCorvate(Corvate** corvate);
+    void FrmLame_ChannelModeChanged(int ChanMode);
+    void FrmLame_MinBitRateChanged(int MinBitRate);
+    void FrmLame_MaxBitRateChanged(int MaxBitRate);
+    void FrmLame_SampleRateChanged(int SampleRate);
+    void FrmLame_VBRChanged(bool VBR);
+
 private:
     // A step that failed and ends a build through its error path.
     struct BuildError {
