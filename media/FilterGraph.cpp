@@ -1,8 +1,10 @@
 #include "media/FilterGraph.h"
 
+#include "media/AudioDecoder.h"
 #include "media/FileSource.h"
 #include "media/MediaSystem.h"
 
+#include <QFileInfo>
 #include <QMetaObject>
 #include <chrono>
 #include <gst/gst.h>
@@ -28,14 +30,6 @@ QString describeError(GstMessage* message) {
     if (error)
         g_error_free(error);
     return text;
-}
-
-bool offersRawAudio(const Pin& output) {
-    for (const MediaType& type : output.mediaTypes()) {
-        if (type.caps.startsWith(QLatin1String("audio/x-raw")))
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -191,6 +185,11 @@ QList<FilterPtr> FilterGraph::filters() const {
 HRESULT FilterGraph::addSourceFilter(const QString& path, const QString& name, FilterPtr& source) {
     if (path.isEmpty())
         return E_INVALIDARG;
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return E_FILE_NOT_FOUND;
+    if (!info.isReadable())
+        return E_ACCESSDENIED;
     auto file = std::make_shared<FileSource>(path);
     const HRESULT hr = addFilter(file, name.isEmpty() ? path : name);
     if (SUCCEEDED(hr))
@@ -206,10 +205,8 @@ HRESULT FilterGraph::disconnect(const Pin& pin) {
     return pin.disconnect();
 }
 
-FilterPtr FilterGraph::insertBetween(const Pin& output, const Pin& input,
-                                     const QString& description, const QString& name) {
-    FilterPtr step =
-        Filter::fromDescription(description, QStringLiteral("Input"), QStringLiteral("Output"));
+FilterPtr FilterGraph::insertBetween(const Pin& output, const Pin& input, const FilterPtr& step,
+                                     const QString& name) {
     if (!step || FAILED(addFilter(step, name)))
         return {};
     if (SUCCEEDED(output.connectDirect(step->findPin(QStringLiteral("Input")))) &&
@@ -223,14 +220,14 @@ HRESULT FilterGraph::connect(const Pin& output, const Pin& input) {
     const HRESULT direct = connectDirect(output, input);
     if (SUCCEEDED(direct) || direct == VFW_E_ALREADY_CONNECTED || direct == E_POINTER)
         return direct;
-    FilterPtr step =
-        offersRawAudio(output)
-            ? insertBetween(output, input, QStringLiteral("audioconvert ! audioresample"),
+    const FilterPtr step =
+        AudioDecoder::offersDecodedAudio(output)
+            ? insertBetween(output, input,
+                            Filter::fromDescription(QStringLiteral("audioconvert ! audioresample"),
+                                                    QStringLiteral("Input"),
+                                                    QStringLiteral("Output")),
                             QStringLiteral("Audio Converter"))
-            : insertBetween(
-                  output, input,
-                  QStringLiteral("decodebin name=in ! audioconvert ! audioresample name=out"),
-                  QStringLiteral("Audio Decoder"));
+            : insertBetween(output, input, std::make_shared<AudioDecoder>(), AudioDecoder::kName);
     return step ? S_OK : VFW_E_CANNOT_CONNECT;
 }
 

@@ -39,7 +39,7 @@ public:
     QList<FilterPtr> filters() const;
 
     // Adds a source that reads the file; the file name doubles as the filter's name when no
-    // name is given.
+    // name is given. E_FILE_NOT_FOUND / E_ACCESSDENIED when the file cannot be read.
     HRESULT addSourceFilter(const QString& path, const QString& name, FilterPtr& source);
 
     HRESULT connectDirect(const Pin& output, const Pin& input);
@@ -85,7 +85,7 @@ private:
     void handleBusMessage(GstMessage* message);
     void queueEvent(long code, std::intptr_t param1 = 0, std::intptr_t param2 = 0);
     QString uniqueName(const QString& name) const;
-    FilterPtr insertBetween(const Pin& output, const Pin& input, const QString& description,
+    FilterPtr insertBetween(const Pin& output, const Pin& input, const FilterPtr& step,
                             const QString& name);
     bool waitUntilRunning();
     int waitForStateChange() const;

@@ -68,8 +68,10 @@ QList<FilterRegistry::Entry> FilterRegistry::standardEntries() {
          {"pitch", "audioconvert"},
          bin(QStringLiteral("audioconvert ! pitch name=pitch ! audioconvert"), in, out)},
         {QStringLiteral("Orvik Virtual Render"),
-         {"fakesink"},
-         bin(QStringLiteral("fakesink name=sink sync=true"), QStringLiteral("In"), {})},
+         {"audioconvert", "fakesink"},
+         // Like a sound card it takes decoded audio only, at the pace of the clock.
+         bin(QStringLiteral("audioconvert ! fakesink name=sink sync=true"), QStringLiteral("In"),
+             {})},
     };
 }
 

@@ -82,7 +82,8 @@ MediaType MediaType::fromStructure(const GstStructure* s) {
     } else if (name == QLatin1String("audio/x-wma")) {
         fillCompressedAudio(s, intField(s, "wmaversion") == 1 ? kTagWma1 : kTagWma2, type);
     } else if (name == QLatin1String("audio/mpeg")) {
-        const bool parsed = gst_structure_has_field(s, "parsed");
+        gboolean parsed = FALSE;
+        gst_structure_get_boolean(s, "parsed", &parsed);
         if (intField(s, "mpegversion") == 1 && !parsed) {
             // An MPEG audio elementary stream straight from a file.
             type.majorType = MediaTypeId::Stream;

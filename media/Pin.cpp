@@ -75,7 +75,7 @@ HRESULT Pin::connectionMediaType(MediaType& type) const {
         // format remains.
         GstCaps* possible = gst_pad_peer_query_caps(m_pad, nullptr);
         GstCaps* own = gst_pad_query_caps(m_pad, nullptr);
-        caps = gst_caps_intersect(possible, own);
+        caps = gst_caps_simplify(gst_caps_intersect(possible, own));
         gst_caps_unref(possible);
         gst_caps_unref(own);
         if (!gst_caps_is_fixed(caps)) {

@@ -30,8 +30,6 @@ namespace {
 
 constexpr int kMaxRenderers = 100;
 constexpr double kSegueLeadSeconds = 20.0;
-constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002u);
-constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005u);
 
 bool isTrue(long value) {
     return value == -1;
@@ -904,11 +902,6 @@ HRESULT Assist::UnRenderToNull() {
 
 // A file that is not there gives the reason here, rather than a graph that fails when it runs.
 HRESULT Assist::addFileSource(FilterGraph& graph, const QString& path) {
-    const QFileInfo file(path);
-    if (!file.isFile())
-        return kFileNotFound;
-    if (!file.isReadable())
-        return kAccessDenied;
     FilterPtr source;
     const HRESULT hr = graph.addSourceFilter(path, path, source);
     if (SUCCEEDED(hr))

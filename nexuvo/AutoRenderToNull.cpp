@@ -1,8 +1,8 @@
 #include "nexuvo/AutoRenderToNull.h"
 
+#include "media/AudioDecoder.h"
 #include "media/FilterGraph.h"
 #include "media/FilterRegistry.h"
-#include "nexuvo/FileDecoder.h"
 #include "nexuvo/GraphTidy.h"
 #include "nexuvo/PitchShifter.h"
 #include "platform/Prompts.h"
@@ -139,10 +139,10 @@ HRESULT AutoRenderToNull::addNullRenderer(FilterPtr& nullRenderer) {
 HRESULT AutoRenderToNull::connectDecoding(const Pin& output, const Pin& input) {
     if (output.mediaTypes().isEmpty())
         return VFW_E_CANNOT_CONNECT;
-    if (FileDecoder::offersDecodedAudio(output))
+    if (media::AudioDecoder::offersDecodedAudio(output))
         return m_graph.connect(output, input);
-    const FilterPtr decoder = std::make_shared<FileDecoder>();
-    if (FAILED(m_graph.addFilter(decoder, FileDecoder::kName)))
+    const FilterPtr decoder = std::make_shared<media::AudioDecoder>();
+    if (FAILED(m_graph.addFilter(decoder, media::AudioDecoder::kName)))
         return VFW_E_CANNOT_CONNECT;
     if (SUCCEEDED(m_graph.connectDirect(output, decoder->findPin(QStringLiteral("Input")))) &&
         SUCCEEDED(m_graph.connect(decoder->findPin(QStringLiteral("Output")), input)))

@@ -154,6 +154,11 @@ TEST(FilterGraph, FileGraphDecodesSeeksAndReportsCompletionOnTheGuiThread) {
     EXPECT_FALSE(graph.getEvent(none));
     EXPECT_EQ(graph.stop(), S_OK);
     EXPECT_EQ(graph.stop(), S_OK); // stopping twice is harmless
+
+    // The decoder links its output afresh on every run, not only on the first.
+    ASSERT_TRUE(SUCCEEDED(graph.run())) << qPrintable(graph.lastError());
+    EXPECT_TRUE(TestGraphs::waitForCompletion(graph));
+    graph.stop();
 }
 
 // A logger builds and drops a graph at every file change for months: nothing of a graph may
@@ -180,15 +185,21 @@ TEST(FilterGraph, PipelineIsFreedWithTheGraphAfterRunning) {
     EXPECT_TRUE(freed);
 }
 
-TEST(FilterGraph, MissingSourceFileFailsToRun) {
+TEST(FilterGraph, MissingSourceFileIsRefusedAndAVanishedOneFailsToRun) {
     FilterGraph graph;
     FilterPtr source, renderer;
-    ASSERT_EQ(graph.addSourceFilter("/nonexistent/file.wav", "Source", source), S_OK);
+    EXPECT_EQ(graph.addSourceFilter("/nonexistent/file.wav", "Source", source), E_FILE_NOT_FOUND);
+    EXPECT_EQ(graph.addSourceFilter({}, "Empty", source), E_INVALIDARG);
+    EXPECT_TRUE(graph.filters().isEmpty());
+
+    QTemporaryDir dir;
+    const QString path = makeWaveFile(dir);
+    ASSERT_EQ(graph.addSourceFilter(path, "Source", source), S_OK);
     FilterRegistry::instance().registeredFilters().item("Null Renderer")->createIn(graph, renderer);
     graph.connectDirect(source->findPin("Output"), renderer->findPin("In"));
+    QFile::remove(path);
     EXPECT_EQ(graph.run(), E_FAIL);
     EXPECT_FALSE(graph.lastError().isEmpty());
-    EXPECT_EQ(graph.addSourceFilter({}, "Empty", source), E_INVALIDARG);
 }
 
 TEST(FilterGraph, DumpWritesTheBytesItReceives) {

@@ -1,10 +1,10 @@
-#include "nexuvo/FileDecoder.h"
+#include "media/AudioDecoder.h"
 
 #include "media/Pin.h"
 
 #include <gst/gst.h>
 
-namespace nexuvo {
+namespace media {
 
 namespace {
 
@@ -26,9 +26,9 @@ void addGhostPad(GstElement* bin, GstElement* inner, const char* padName, const 
 
 } // namespace
 
-FileDecoder::FileDecoder() : Filter(makeBin()) {}
+AudioDecoder::AudioDecoder() : Filter(makeBin()) {}
 
-GstElement* FileDecoder::makeBin() {
+GstElement* AudioDecoder::makeBin() {
     GstElement* bin = gst_bin_new(nullptr);
     GstElement* decoder = gst_element_factory_make("decodebin", "decoder");
     GstElement* converter = gst_element_factory_make("audioconvert", "converter");
@@ -36,25 +36,25 @@ GstElement* FileDecoder::makeBin() {
     gst_bin_add_many(GST_BIN(bin), decoder, converter, resampler, nullptr);
     gst_element_link(converter, resampler);
     // The converter lives in the same bin as the decoder, so it outlasts every call.
-    g_signal_connect(decoder, "pad-added", G_CALLBACK(&FileDecoder::linkAudioPad), converter);
+    g_signal_connect(decoder, "pad-added", G_CALLBACK(&AudioDecoder::linkAudioPad), converter);
     addGhostPad(bin, decoder, "sink", "Input");
     addGhostPad(bin, resampler, "src", "Output");
     return bin;
 }
 
-void FileDecoder::linkAudioPad(GstElement*, GstPad* pad, void* converter) {
+void AudioDecoder::linkAudioPad(GstElement*, GstPad* pad, void* converter) {
     GstPad* sink = gst_element_get_static_pad(static_cast<GstElement*>(converter), "sink");
     if (!gst_pad_is_linked(sink) && carriesAudio(pad))
         gst_pad_link(pad, sink);
     gst_object_unref(sink);
 }
 
-bool FileDecoder::offersDecodedAudio(const media::Pin& output) {
-    for (const media::MediaType& type : output.mediaTypes()) {
+bool AudioDecoder::offersDecodedAudio(const Pin& output) {
+    for (const MediaType& type : output.mediaTypes()) {
         if (type.caps.startsWith(QLatin1String("audio/x-raw")))
             return true;
     }
     return false;
 }
 
-} // namespace nexuvo
+} // namespace media
