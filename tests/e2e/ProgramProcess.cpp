@@ -1,12 +1,18 @@
 #include "ProgramProcess.h"
 
 #include <QDeadlineTimer>
+#include <QStandardPaths>
 #include <csignal>
 
 ProgramProcess::ProgramProcess(const QString& configFolder, const QString& home) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", configFolder);
     environment.insert("HOME", home);
+    // The media framework's plugin registry stays where it was, so a start is a warm start as on
+    // the user's machine, not a first scan of every plugin.
+    if (!environment.contains("XDG_CACHE_HOME"))
+        environment.insert("XDG_CACHE_HOME",
+                           QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("VELTRAX_TEST_SOURCES", "1");
     environment.insert("VELTRAX_REPORT_STARTUP", "1");
