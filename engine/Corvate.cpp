@@ -13,12 +13,9 @@ using namespace ResultCode;
 
 namespace {
 
-const char* const kResampleName = "corvate_resample";
-const char* const kFormatName = "corvate_format";
-const char* const kInputName = "corvate_input";
-// What LAME takes, spelled as its input names it: stereo with its channel positions, or mono.
-const char* const kInputCaps =
-    "audio/x-raw, channels=(int)2, channel-mask=(bitmask)0x3; audio/x-raw, channels=(int)1";
+// The format filter behind the encoder in the registered encoder bin: it fixes the MP3's rate
+// and channel count (LAME would otherwise lower the rate by itself at low bit rates).
+const char* const kFormatName = "format";
 
 constexpr std::array kBitRates{8,  16,  24,  32,  40,  48,  56,  64, 80,
                                96, 112, 128, 160, 192, 224, 256, 320};
@@ -65,126 +62,6 @@ GstElement* childNamed(GstElement* parent, const char* name) {
     return child;
 }
 
-// The bin's ghost pad that leads straight to the given pad, with a new reference.
-GstPad* ghostLeadingTo(GstElement* bin, GstPad* target) {
-    GstIterator* it = gst_element_iterate_pads(bin);
-    GValue item = G_VALUE_INIT;
-    GstPad* found = nullptr;
-    while (!found && gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
-        auto* pad = GST_PAD(g_value_get_object(&item));
-        if (GST_IS_GHOST_PAD(pad)) {
-            GstPad* ghostTarget = gst_ghost_pad_get_target(GST_GHOST_PAD(pad));
-            if (ghostTarget == target)
-                found = GST_PAD(gst_object_ref(pad));
-            if (ghostTarget)
-                gst_object_unref(ghostTarget);
-        }
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(it);
-    return found;
-}
-
-bool linked(GstPad* source, GstPad* sink) {
-    return gst_pad_link(source, sink) == GST_PAD_LINK_OK;
-}
-
-// Puts an element of the bin on one side of the encoder: between the encoder's pad on that side
-// and whatever the pad led to, a neighbour inside the bin or one of the bin's ghost pads.
-bool insertBeside(GstElement* bin, GstElement* encoder, GstElement* element, bool inFront) {
-    GstPad* encoderPad = gst_element_get_static_pad(encoder, inFront ? "sink" : "src");
-    GstPad* towardsEncoder = gst_element_get_static_pad(element, inFront ? "src" : "sink");
-    GstPad* awayFromEncoder = gst_element_get_static_pad(element, inFront ? "sink" : "src");
-    bool ok = true;
-    if (GstPad* ghost = ghostLeadingTo(bin, encoderPad)) {
-        ok = gst_ghost_pad_set_target(GST_GHOST_PAD(ghost), awayFromEncoder);
-        gst_object_unref(ghost);
-    } else if (GstPad* peer = gst_pad_get_peer(encoderPad)) {
-        if (inFront) {
-            gst_pad_unlink(peer, encoderPad);
-            ok = linked(peer, awayFromEncoder);
-        } else {
-            gst_pad_unlink(encoderPad, peer);
-            ok = linked(awayFromEncoder, peer);
-        }
-        gst_object_unref(peer);
-    }
-    ok = ok && (inFront ? linked(towardsEncoder, encoderPad) : linked(encoderPad, towardsEncoder));
-    gst_object_unref(awayFromEncoder);
-    gst_object_unref(towardsEncoder);
-    gst_object_unref(encoderPad);
-    return ok;
-}
-
-// The bin's input ghost pad, with a new reference; null when the bin has none.
-GstPad* inputGhost(GstElement* bin) {
-    GstIterator* it = gst_element_iterate_sink_pads(bin);
-    GValue item = G_VALUE_INIT;
-    GstPad* found = nullptr;
-    if (gst_iterator_next(it, &item) == GST_ITERATOR_OK &&
-        GST_IS_GHOST_PAD(g_value_get_object(&item)))
-        found = GST_PAD(g_value_dup_object(&item));
-    g_value_unset(&item);
-    gst_iterator_free(it);
-    return found;
-}
-
-// A filter at the bin's entry that states the channel layouts the encoder takes. Without it the
-// formats the bin's converter offers upstream differ only in whether they name the stereo
-// channel positions, so the connection's format is not settled until data flows; the graph
-// assistant reads that format when the graph is handed to it, before the first run.
-bool fitInputFilter(GstElement* bin) {
-    GstPad* ghost = inputGhost(bin);
-    if (!ghost)
-        return true; // nothing in front to describe
-    GstPad* entry = gst_ghost_pad_get_target(GST_GHOST_PAD(ghost));
-    GstElement* input = gst_element_factory_make("capsfilter", kInputName);
-    bool ok = entry && input;
-    if (ok) {
-        GstCaps* caps = gst_caps_from_string(kInputCaps);
-        g_object_set(input, "caps", caps, nullptr);
-        gst_caps_unref(caps);
-        gst_bin_add(GST_BIN(bin), input);
-        GstPad* inputSink = gst_element_get_static_pad(input, "sink");
-        GstPad* inputSrc = gst_element_get_static_pad(input, "src");
-        ok = gst_ghost_pad_set_target(GST_GHOST_PAD(ghost), inputSink) && linked(inputSrc, entry);
-        gst_object_unref(inputSink);
-        gst_object_unref(inputSrc);
-    } else if (input) {
-        gst_object_unref(input);
-    }
-    if (entry)
-        gst_object_unref(entry);
-    gst_object_unref(ghost);
-    return ok;
-}
-
-// A resampler in front of the encoder and a format filter behind it, so that the output rate
-// and channel count can be chosen.
-bool fitFormatControl(GstElement* encoder) {
-    GstElement* parent = GST_ELEMENT(GST_OBJECT_PARENT(encoder));
-    GstElement* resample = gst_element_factory_make("audioresample", kResampleName);
-    GstElement* format = gst_element_factory_make("capsfilter", kFormatName);
-    if (!resample || !format) {
-        if (resample)
-            gst_object_unref(resample);
-        if (format)
-            gst_object_unref(format);
-        return false;
-    }
-    gst_bin_add_many(GST_BIN(parent), resample, format, nullptr);
-    return insertBeside(parent, encoder, resample, true) &&
-           insertBeside(parent, encoder, format, false);
-}
-
-// Everything the settings need around the encoder; a filter bound before already has it.
-bool fitControls(GstElement* bin, GstElement* encoder) {
-    if (childNamed(bin, kFormatName))
-        return true;
-    return fitFormatControl(encoder) && fitInputFilter(bin);
-}
-
 } // namespace
 
 Corvate::Corvate(QObject* parent) : QObject(parent) {}
@@ -209,8 +86,6 @@ HRESULT Corvate::putref_Filter(const FilterPtr& filter) {
         return E_INVALIDARG;
     if (!isStopped(filter->element()))
         return VFW_E_WRONG_STATE;
-    if (!fitControls(filter->element(), lame))
-        return E_FAIL;
     m_filter = filter;
     hand(lame, m_settings);
     return S_OK;

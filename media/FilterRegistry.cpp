@@ -43,7 +43,10 @@ QList<FilterRegistry::Entry> FilterRegistry::standardEntries() {
         {QStringLiteral("DUMP"), {"filesink"}, make<DumpFilter>()},
         {QStringLiteral("Lame MPEG Layer III Audio Encoder2"),
          {"lamemp3enc"},
-         bin(QStringLiteral("audioconvert ! lamemp3enc name=encoder"), in, out)},
+         // The resampler and the format filter let the MP3's rate and channels be chosen.
+         bin(QStringLiteral("audioconvert ! audioresample ! lamemp3enc name=encoder ! "
+                            "capsfilter name=format"),
+             in, out)},
         {QStringLiteral("Null Renderer"),
          {"fakesink"},
          bin(QStringLiteral("fakesink name=sink sync=true"), QStringLiteral("In"), {})},
