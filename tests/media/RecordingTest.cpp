@@ -16,14 +16,6 @@ using namespace ResultCode;
 
 namespace {
 
-FilterItem liveTestTone() {
-    for (const FilterItem& item : DeviceEnumerator::testSources()) {
-        if (item.name() == DeviceEnumerator::kTestTone)
-            return item;
-    }
-    return {};
-}
-
 // Records about three seconds and returns the time between the start and the stop.
 double recordThreeSeconds(CaptureChain& chain) {
     EXPECT_TRUE(SUCCEEDED(chain.graph->run())) << qPrintable(chain.graph->lastError());
@@ -51,7 +43,7 @@ void expectCompleteWma(const QString& path, double recordedSeconds, int rate, in
 TEST(Recording, LiveTestSourceMakesAWmaFileOfTheTimeRecorded) {
     QTemporaryDir dir;
     const QString path = dir.filePath("tone.wma");
-    CaptureChain chain = TestGraphs::captureToWma(liveTestTone(), path);
+    CaptureChain chain = TestGraphs::captureToWma(TestGraphs::liveTestTone(), path);
     ASSERT_EQ(chain.result, S_OK);
     const double seconds = recordThreeSeconds(chain);
     const WmaProfile& profile = WmaProfile::standard();
@@ -105,7 +97,7 @@ TEST(Recording, UnwritableOutputPathFailsToRunWithAClearError) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const QString path = dir.filePath("plain-file/recording.wma");
-    CaptureChain chain = TestGraphs::captureToWma(liveTestTone(), path);
+    CaptureChain chain = TestGraphs::captureToWma(TestGraphs::liveTestTone(), path);
     ASSERT_EQ(chain.result, S_OK);
     EXPECT_EQ(chain.graph->run(), E_FAIL);
     EXPECT_TRUE(chain.graph->lastError().contains("plain-file"))

@@ -56,6 +56,14 @@ FilterItem fastTone(double seconds, double volume, int rate, int channels) {
     });
 }
 
+FilterItem liveTestTone() {
+    for (const FilterItem& item : DeviceEnumerator::testSources()) {
+        if (item.name() == DeviceEnumerator::kTestTone)
+            return item;
+    }
+    return {};
+}
+
 std::optional<FilterItem> harnessDevice() {
     for (const FilterItem& item : DeviceEnumerator::audioCaptureDevices()) {
         if (item.name() == QLatin1String("Monitor of VeltraxTest"))

@@ -22,6 +22,8 @@ CaptureChain captureToWma(const media::FilterItem& source, const QString& path,
                           const QUuid& profile = {});
 // A source of `seconds` of audio that runs as fast as it can be processed.
 media::FilterItem fastTone(double seconds, double volume = 0.5, int rate = 44100, int channels = 2);
+// The live test tone (1 kHz at half scale), as a capture device.
+media::FilterItem liveTestTone();
 // The capture device of the private sound server the test run starts, if it is there.
 std::optional<media::FilterItem> harnessDevice();
 // Runs the event loop until the graph reports completion, or the time-out; true on completion.

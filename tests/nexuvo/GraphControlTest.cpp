@@ -149,7 +149,7 @@ TEST(GraphControl, PinAndFilterUtilities) {
 TEST(GraphControl, CapturePinGetsAPeriodOf8192Bytes) {
     FilterGraph graph;
     FilterPtr pulse = CaptureSource::fromDescription("pulsesrc");
-    FilterPtr tone = liveTestTone().create();
+    FilterPtr tone = TestGraphs::liveTestTone().create();
     graph.addFilter(pulse, "Pulse");
     graph.addFilter(tone, "Tone");
     Assist a;

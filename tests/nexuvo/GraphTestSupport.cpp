@@ -22,14 +22,6 @@ Pin inputOf(const FilterPtr& filter) {
 
 } // namespace
 
-FilterItem liveTestTone() {
-    for (const FilterItem& item : DeviceEnumerator::testSources()) {
-        if (item.name() == DeviceEnumerator::kTestTone)
-            return item;
-    }
-    return {};
-}
-
 FilterItem registered(const QString& name) {
     const auto filters = FilterRegistry::instance().registeredFilters();
     const FilterItem* item = filters.item(name);

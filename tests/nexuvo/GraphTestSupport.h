@@ -16,7 +16,6 @@ struct TestChain {
 
 namespace GraphTestSupport {
 
-media::FilterItem liveTestTone();
 media::FilterItem registered(const QString& name);
 // A renderer that plays into the private sound server: pin "In".
 media::FilterItem soundServerRenderer();

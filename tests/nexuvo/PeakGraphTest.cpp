@@ -83,7 +83,7 @@ TEST(PeakGraph, FastToneGivesItsLevelBufferFullEveryFiveSecondsAndOneEndOfStream
 }
 
 TEST(PeakGraph, LiveToneReportsTwentyTimesASecondOnlyBetweenRunAndStop) {
-    TestChain c = throughGrabber(liveTestTone(), registered("Null Renderer"));
+    TestChain c = throughGrabber(TestGraphs::liveTestTone(), registered("Null Renderer"));
     Assist a;
     Events events(a);
     ASSERT_EQ(a.putref_CurrentGraph(c.graph.get()), S_OK);

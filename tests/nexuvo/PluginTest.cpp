@@ -36,14 +36,6 @@ public slots:
     }
 };
 
-media::FilterItem liveTestTone() {
-    for (const media::FilterItem& item : media::DeviceEnumerator::testSources()) {
-        if (item.name() == media::DeviceEnumerator::kTestTone)
-            return item;
-    }
-    return {};
-}
-
 void runUntil(const std::function<bool()>& done) {
     QEventLoop loop;
     QTimer poll;
@@ -83,7 +75,8 @@ TEST(NexuvoPlugin, BothClassesAreRegisteredAndCreatable) {
 
 TEST(NexuvoPlugin, EngineRecordsWithTheHelperAndReleasesIt) {
     QTemporaryDir dir;
-    CaptureChain chain = TestGraphs::captureToWma(liveTestTone(), dir.filePath("tone.wma"));
+    CaptureChain chain =
+        TestGraphs::captureToWma(TestGraphs::liveTestTone(), dir.filePath("tone.wma"));
     ASSERT_EQ(chain.result, S_OK);
     media::FilterGraph* graph = chain.graph.get();
     PeakSink engine;

@@ -8,20 +8,8 @@
 
 using namespace media;
 
-namespace {
-
-FilterItem liveTestTone() {
-    for (const FilterItem& item : DeviceEnumerator::testSources()) {
-        if (item.name() == DeviceEnumerator::kTestTone)
-            return item;
-    }
-    return {};
-}
-
-} // namespace
-
 LiveRecording::LiveRecording(const QUuid& profile) {
-    chain = TestGraphs::captureToWma(liveTestTone(), path(), profile);
+    chain = TestGraphs::captureToWma(TestGraphs::liveTestTone(), path(), profile);
     EXPECT_EQ(chain.result, ResultCode::S_OK);
 }
 
