@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QColor>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 class QDialog;
@@ -32,27 +34,41 @@ enum class PromptAnswer { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, 
 // The title used where a box has no title of its own: "Veltrax".
 QString applicationTitle();
 
-// Every question the program puts to the user goes through the installed Prompts, so tests can
-// install a recording double and nothing ever waits for a click.
+// Every prompt the program shows goes through the installed Prompts, so tests can install a
+// recording double and nothing ever waits for a click.
+//
+// Two kinds of prompt:
+// - A notice (a message box with an OK button only: there is nothing to choose) never holds the
+//   routine that raised it. It is shown and the call returns Ok at once; the box stays until it
+//   is dismissed. The same notice raised again while it is still open is not shown a second time.
+// - A question (any other message box, an input box, a folder or colour picker, a dialog) waits
+//   for its answer: a person asked for it.
+// Every notice and every answered question is also a line in the event log.
 class Prompts {
 public:
     virtual ~Prompts();
 
-    // An empty title shows applicationTitle(). Returns the button pressed.
-    virtual PromptAnswer messageBox(const QString& text, const QString& title,
-                                    PromptButtons buttons, PromptIcon icon) = 0;
+    // An empty title shows applicationTitle(). Returns the button pressed (Ok for a notice).
+    PromptAnswer messageBox(const QString& text, const QString& title, PromptButtons buttons,
+                            PromptIcon icon);
     // A line of text; an empty title shows applicationTitle(). Returns an empty string when
     // cancelled.
-    virtual QString inputBox(const QString& prompt, const QString& title,
-                             const QString& defaultText) = 0;
+    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText);
     // A folder; empty when cancelled.
-    virtual QString pickFolder(const QString& title, const QString& startFolder) = 0;
+    QString pickFolder(const QString& title, const QString& startFolder);
     // A colour; nullopt when cancelled.
-    virtual std::optional<QColor> pickColor(const QString& title, const QColor& initial) = 0;
+    std::optional<QColor> pickColor(const QString& title, const QColor& initial);
     // Runs a modal dialog (property pages, settings dialogs); returns a QDialog::DialogCode.
-    virtual int execDialog(QDialog& dialog) = 0;
+    int execDialog(QDialog& dialog);
     // Opens a folder or a web address with the desktop's handler; false when that failed.
     virtual bool openExternal(const QUrl& url) = 0;
+
+    // The program is going away: every prompt still open is closed, a question as if cancelled,
+    // and every later question is answered as cancelled without being shown.
+    void closeAll();
+    bool closingAll() const { return closingAll_; }
+    // How many notices are open now.
+    qsizetype openNotices() const { return openNotices_.size(); }
 
     // The installed prompts, a QtPrompts unless something else was installed.
     static Prompts& instance();
@@ -63,10 +79,31 @@ public:
     // The answers a button set offers, in the order the buttons are shown; the first is the
     // default button.
     static QList<PromptAnswer> answersOf(PromptButtons buttons);
+    // The answer of a question closed without a choice: Cancel when offered, else No, else the
+    // first button.
+    static PromptAnswer cancelAnswerOf(PromptButtons buttons);
 
 protected:
+    // Shows a notice and returns at once; `dismissed` is called when the box goes away.
+    virtual void showNotice(const QString& text, const QString& title, PromptIcon icon,
+                            std::function<void()> dismissed) = 0;
+    // The waiting forms. A question closed by closeAll() returns what a cancel returns.
+    virtual PromptAnswer askQuestion(const QString& text, const QString& title,
+                                     PromptButtons buttons, PromptIcon icon) = 0;
+    virtual QString askText(const QString& prompt, const QString& title,
+                            const QString& defaultText) = 0;
+    virtual QString askFolder(const QString& title, const QString& startFolder) = 0;
+    virtual std::optional<QColor> askColor(const QString& title, const QColor& initial) = 0;
+    virtual int runDialog(QDialog& dialog) = 0;
+    // Closes every prompt shown now: notices go, questions return as cancelled.
+    virtual void closeShownPrompts() = 0;
+
     // The title to show for a box: title, or applicationTitle() when it is empty.
     static QString effectiveTitle(const QString& title);
+
+private:
+    QSet<QString> openNotices_;
+    bool closingAll_ = false;
 };
 
 } // namespace platform

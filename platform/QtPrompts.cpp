@@ -61,36 +61,74 @@ PromptAnswer QtPrompts::answerFor(int clickedButton, PromptButtons buttons) {
     return offered.contains(PromptAnswer::Cancel) ? PromptAnswer::Cancel : offered.first();
 }
 
-PromptAnswer QtPrompts::messageBox(const QString& text, const QString& title, PromptButtons buttons,
-                                   PromptIcon icon) {
+// A modeless box that deletes itself when dismissed; nothing waits for it.
+void QtPrompts::showNotice(const QString& text, const QString& title, PromptIcon icon,
+                           std::function<void()> dismissed) {
+    auto* box = new QMessageBox(messageBoxIcon(icon), effectiveTitle(title), text, QMessageBox::Ok,
+                                QApplication::activeWindow());
+    box->setWindowModality(Qt::NonModal);
+    QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
+    QObject::connect(box, &QObject::destroyed, [dismissed = std::move(dismissed)] { dismissed(); });
+    m_shown.removeAll(QPointer<QDialog>());
+    m_shown.append(box);
+    box->show();
+}
+
+int QtPrompts::runShown(QDialog& dialog) {
+    m_shown.append(&dialog);
+    const int result = dialog.exec();
+    m_shown.removeAll(&dialog);
+    return result;
+}
+
+PromptAnswer QtPrompts::askQuestion(const QString& text, const QString& title,
+                                    PromptButtons buttons, PromptIcon icon) {
     QMessageBox box(messageBoxIcon(icon), effectiveTitle(title), text, standardButtons(buttons),
                     QApplication::activeWindow());
     box.setDefaultButton(standardButton(answersOf(buttons).first()));
-    box.exec();
+    runShown(box);
+    if (closingAll())
+        return cancelAnswerOf(buttons);
     return answerFor(box.standardButton(box.clickedButton()), buttons);
 }
 
-QString QtPrompts::inputBox(const QString& prompt, const QString& title,
-                            const QString& defaultText) {
-    bool ok = false;
-    const QString text = QInputDialog::getText(QApplication::activeWindow(), effectiveTitle(title),
-                                               prompt, QLineEdit::Normal, defaultText, &ok);
-    return ok ? text : QString();
+QString QtPrompts::askText(const QString& prompt, const QString& title,
+                           const QString& defaultText) {
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(effectiveTitle(title));
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(defaultText);
+    return runShown(dialog) == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
-QString QtPrompts::pickFolder(const QString& title, const QString& startFolder) {
-    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, startFolder);
+QString QtPrompts::askFolder(const QString& title, const QString& startFolder) {
+    QFileDialog dialog(QApplication::activeWindow(), title, startFolder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (runShown(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
 }
 
-std::optional<QColor> QtPrompts::pickColor(const QString& title, const QColor& initial) {
-    const QColor color = QColorDialog::getColor(initial, QApplication::activeWindow(), title);
-    if (!color.isValid())
+std::optional<QColor> QtPrompts::askColor(const QString& title, const QColor& initial) {
+    QColorDialog dialog(initial, QApplication::activeWindow());
+    dialog.setWindowTitle(title);
+    if (runShown(dialog) != QDialog::Accepted || !dialog.selectedColor().isValid())
         return std::nullopt;
-    return color;
+    return dialog.selectedColor();
 }
 
-int QtPrompts::execDialog(QDialog& dialog) {
-    return dialog.exec();
+int QtPrompts::runDialog(QDialog& dialog) {
+    return runShown(dialog);
+}
+
+void QtPrompts::closeShownPrompts() {
+    const QList<QPointer<QDialog>> shown = m_shown;
+    for (const QPointer<QDialog>& dialog : shown) {
+        if (dialog)
+            dialog->reject();
+    }
+    m_shown.clear();
 }
 
 bool QtPrompts::openExternal(const QUrl& url) {

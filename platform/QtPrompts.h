@@ -2,20 +2,16 @@
 
 #include "platform/Prompts.h"
 
+#include <QList>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace platform {
 
-// The real prompts: Qt's standard dialogs, parented to the active window.
+// The real prompts: Qt's standard dialogs, parented to the active window. Notices are modeless
+// boxes; questions are modal.
 class QtPrompts : public Prompts {
 public:
-    PromptAnswer messageBox(const QString& text, const QString& title, PromptButtons buttons,
-                            PromptIcon icon) override;
-    QString inputBox(const QString& prompt, const QString& title,
-                     const QString& defaultText) override;
-    QString pickFolder(const QString& title, const QString& startFolder) override;
-    std::optional<QColor> pickColor(const QString& title, const QColor& initial) override;
-    int execDialog(QDialog& dialog) override;
     bool openExternal(const QUrl& url) override;
 
     // How a prompt maps onto QMessageBox.
@@ -26,6 +22,24 @@ public:
     // button of its set (the window's close button) answers Cancel when it has one, else its first
     // button.
     static PromptAnswer answerFor(int clickedButton, PromptButtons buttons);
+
+protected:
+    void showNotice(const QString& text, const QString& title, PromptIcon icon,
+                    std::function<void()> dismissed) override;
+    PromptAnswer askQuestion(const QString& text, const QString& title, PromptButtons buttons,
+                             PromptIcon icon) override;
+    QString askText(const QString& prompt, const QString& title,
+                    const QString& defaultText) override;
+    QString askFolder(const QString& title, const QString& startFolder) override;
+    std::optional<QColor> askColor(const QString& title, const QColor& initial) override;
+    int runDialog(QDialog& dialog) override;
+    void closeShownPrompts() override;
+
+private:
+    // Runs a modal dialog, kept in the list of shown prompts while it runs.
+    int runShown(QDialog& dialog);
+
+    QList<QPointer<QDialog>> m_shown;
 };
 
 } // namespace platform

@@ -6,46 +6,82 @@
 
 namespace platform {
 
-PromptAnswer RecordingPrompts::messageBox(const QString& text, const QString& title,
-                                          PromptButtons buttons, PromptIcon icon) {
-    records_.append({Kind::MessageBox, text, effectiveTitle(title), buttons, icon, {}});
+void RecordingPrompts::showNotice(const QString& text, const QString& title, PromptIcon icon,
+                                  std::function<void()> dismissed) {
+    records_.append(
+        {Kind::MessageBox, text, effectiveTitle(title), PromptButtons::Ok, icon, {}, false});
+    if (holdNotices_)
+        heldNotices_.append(std::move(dismissed));
+    else
+        dismissed();
+}
+
+void RecordingPrompts::dismissNotices() {
+    const QList<std::function<void()>> held = std::exchange(heldNotices_, {});
+    for (const std::function<void()>& dismissed : held)
+        dismissed();
+}
+
+void RecordingPrompts::recordQuestion(const Record& record) {
+    records_.append(record);
+    if (whileAsking)
+        whileAsking(record);
+}
+
+PromptAnswer RecordingPrompts::askQuestion(const QString& text, const QString& title,
+                                           PromptButtons buttons, PromptIcon icon) {
+    recordQuestion({Kind::MessageBox, text, effectiveTitle(title), buttons, icon, {}});
+    if (closingAll())
+        return cancelAnswerOf(buttons);
     return answers_.isEmpty() ? answersOf(buttons).first() : answers_.dequeue();
 }
 
-QString RecordingPrompts::inputBox(const QString& prompt, const QString& title,
-                                   const QString& defaultText) {
-    records_.append({Kind::InputBox, prompt, effectiveTitle(title), PromptButtons::OkCancel,
-                     PromptIcon::None, defaultText});
+QString RecordingPrompts::askText(const QString& prompt, const QString& title,
+                                  const QString& defaultText) {
+    recordQuestion({Kind::InputBox, prompt, effectiveTitle(title), PromptButtons::OkCancel,
+                    PromptIcon::None, defaultText});
+    if (closingAll())
+        return {};
     return inputs_.isEmpty() ? defaultText : inputs_.dequeue();
 }
 
-QString RecordingPrompts::pickFolder(const QString& title, const QString& startFolder) {
-    records_.append(
+QString RecordingPrompts::askFolder(const QString& title, const QString& startFolder) {
+    recordQuestion(
         {Kind::Folder, {}, title, PromptButtons::OkCancel, PromptIcon::None, startFolder});
+    if (closingAll())
+        return {};
     return folders_.isEmpty() ? QString() : folders_.dequeue();
 }
 
-std::optional<QColor> RecordingPrompts::pickColor(const QString& title, const QColor& initial) {
-    records_.append({Kind::Color,
-                     {},
-                     title,
-                     PromptButtons::OkCancel,
-                     PromptIcon::None,
-                     initial.isValid() ? initial.name() : QString()});
+std::optional<QColor> RecordingPrompts::askColor(const QString& title, const QColor& initial) {
+    recordQuestion({Kind::Color,
+                    {},
+                    title,
+                    PromptButtons::OkCancel,
+                    PromptIcon::None,
+                    initial.isValid() ? initial.name() : QString()});
+    if (closingAll())
+        return std::nullopt;
     return colors_.isEmpty() ? std::nullopt : colors_.dequeue();
 }
 
-int RecordingPrompts::execDialog(QDialog& dialog) {
-    records_.append({Kind::Dialog, QString::fromLatin1(dialog.metaObject()->className()),
-                     dialog.windowTitle(), PromptButtons::OkCancel, PromptIcon::None,
-                     dialog.windowTitle()});
+int RecordingPrompts::runDialog(QDialog& dialog) {
+    recordQuestion({Kind::Dialog, QString::fromLatin1(dialog.metaObject()->className()),
+                    dialog.windowTitle(), PromptButtons::OkCancel, PromptIcon::None,
+                    dialog.windowTitle()});
     int result = QDialog::Rejected;
-    if (onDialog)
+    if (closingAll())
+        result = QDialog::Rejected;
+    else if (onDialog)
         result = onDialog(dialog);
     else if (!dialogResults_.isEmpty())
         result = dialogResults_.dequeue();
     dialog.setResult(result);
     return result;
+}
+
+void RecordingPrompts::closeShownPrompts() {
+    dismissNotices();
 }
 
 bool RecordingPrompts::openExternal(const QUrl& url) {

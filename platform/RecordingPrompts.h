@@ -28,23 +28,10 @@ public:
         // InputBox: the default text; Folder: the start folder; Color: the initial colour's
         // #rrggbb name; Dialog: the window title; OpenExternal: the address.
         QString extra;
+        // False for a notice, which its caller did not wait for; true for a question.
+        bool waited = true;
     };
 
-    // Without a queued answer: the box's first button (Ok, Ok, Abort, Yes, Yes, Retry).
-    PromptAnswer messageBox(const QString& text, const QString& title, PromptButtons buttons,
-                            PromptIcon icon) override;
-    // Without a queued input: the default text, as if the user pressed OK at once.
-    QString inputBox(const QString& prompt, const QString& title,
-                     const QString& defaultText) override;
-    // Without a queued folder: empty (cancelled).
-    QString pickFolder(const QString& title, const QString& startFolder) override;
-    // Without a queued colour: nullopt (cancelled).
-    std::optional<QColor> pickColor(const QString& title, const QColor& initial) override;
-    // Never shows the dialog. The result comes from onDialog when it is set (it may fill in the
-    // dialog's widgets, and call accept() to run the dialog's own OK handling), else from the
-    // queue, else QDialog::Rejected. The dialog's result() is set to the returned value; its
-    // accept() and reject() are not called by this class.
-    int execDialog(QDialog& dialog) override;
     // Records the address and reports success.
     bool openExternal(const QUrl& url) override;
 
@@ -55,6 +42,13 @@ public:
     void queueDialogResult(int result) { dialogResults_.enqueue(result); }
 
     std::function<int(QDialog&)> onDialog;
+    // Called while a question is shown, before it is answered: what a test sees here is what the
+    // program had done before the person answered.
+    std::function<void(const Record&)> whileAsking;
+
+    // Notices go away at once unless held; held ones stay open until dismissNotices().
+    void holdNotices(bool hold) { holdNotices_ = hold; }
+    void dismissNotices();
 
     const QList<Record>& records() const { return records_; }
     qsizetype count() const { return records_.size(); }
@@ -62,18 +56,42 @@ public:
     qsizetype count(Kind kind) const;
     // The most recent record; must not be called when there is none.
     const Record& last() const;
-    // The texts of the message boxes, in order.
+    // The texts of the message boxes (notices and questions), in order.
     QStringList texts() const;
     // Forgets the records and every queued answer; onDialog stays.
     void clear();
 
+protected:
+    void showNotice(const QString& text, const QString& title, PromptIcon icon,
+                    std::function<void()> dismissed) override;
+    // Without a queued answer: the box's first button (Ok, Abort, Yes, Yes, Retry).
+    PromptAnswer askQuestion(const QString& text, const QString& title, PromptButtons buttons,
+                             PromptIcon icon) override;
+    // Without a queued input: the default text, as if the user pressed OK at once.
+    QString askText(const QString& prompt, const QString& title,
+                    const QString& defaultText) override;
+    // Without a queued folder: empty (cancelled).
+    QString askFolder(const QString& title, const QString& startFolder) override;
+    // Without a queued colour: nullopt (cancelled).
+    std::optional<QColor> askColor(const QString& title, const QColor& initial) override;
+    // Never shows the dialog. The result comes from onDialog when it is set (it may fill in the
+    // dialog's widgets, and call accept() to run the dialog's own OK handling), else from the
+    // queue, else QDialog::Rejected. The dialog's result() is set to the returned value; its
+    // accept() and reject() are not called by this class.
+    int runDialog(QDialog& dialog) override;
+    void closeShownPrompts() override;
+
 private:
+    void recordQuestion(const Record& record);
+
     QList<Record> records_;
     QQueue<PromptAnswer> answers_;
     QQueue<QString> inputs_;
     QQueue<QString> folders_;
     QQueue<std::optional<QColor>> colors_;
     QQueue<int> dialogResults_;
+    bool holdNotices_ = false;
+    QList<std::function<void()>> heldNotices_;
 };
 
 } // namespace platform

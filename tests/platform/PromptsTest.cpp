@@ -3,8 +3,11 @@
 #include "platform/RecordingPrompts.h"
 #include "platform/ScopedPrompts.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -207,6 +210,52 @@ TEST(QtPromptsMappingTest, ClickedButtonToAnswer) {
     EXPECT_EQ(QtPrompts::answerFor(QMessageBox::NoButton, PromptButtons::AbortRetryIgnore),
               PromptAnswer::Abort);
     EXPECT_EQ(QtPrompts::answerFor(QMessageBox::NoButton, PromptButtons::Ok), PromptAnswer::Ok);
+}
+
+// The real boxes, on the offscreen platform: a notice is modeless and returns at once, the same
+// notice is not stacked, and closing everything ends a question that is waiting.
+TEST(QtPromptsTest, NoticesDoNotWaitOrStackAndClosingAllEndsAWaitingQuestion) {
+    const auto noticeBoxes = [] {
+        QList<QMessageBox*> boxes;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (box && box->isVisible() && box->text() == QStringLiteral("Drive gone"))
+                boxes << box;
+        }
+        return boxes;
+    };
+    QtPrompts prompts;
+    EXPECT_EQ(prompts.messageBox(QStringLiteral("Drive gone"), {}, PromptButtons::Ok,
+                                 PromptIcon::Critical),
+              PromptAnswer::Ok);
+    prompts.messageBox(QStringLiteral("Drive gone"), {}, PromptButtons::Ok, PromptIcon::Critical);
+    ASSERT_EQ(noticeBoxes().size(), 1);
+    EXPECT_FALSE(noticeBoxes().first()->isModal());
+    EXPECT_EQ(prompts.openNotices(), 1);
+    noticeBoxes().first()->button(QMessageBox::Ok)->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(prompts.openNotices(), 0);
+    prompts.messageBox(QStringLiteral("Drive gone"), {}, PromptButtons::Ok, PromptIcon::Critical);
+    EXPECT_EQ(noticeBoxes().size(), 1);
+
+    // Should closing fail, the question is closed after a while anyway, and the test fails
+    // instead of hanging.
+    QTimer::singleShot(100, [&prompts] { prompts.closeAll(); });
+    QTimer::singleShot(5000, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            static_cast<QDialog*>(modal)->done(QMessageBox::Yes);
+    });
+    EXPECT_EQ(prompts.messageBox(QStringLiteral("Really?"), {}, PromptButtons::YesNo,
+                                 PromptIcon::Question),
+              PromptAnswer::No);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(prompts.openNotices(), 0);
+    EXPECT_TRUE(noticeBoxes().isEmpty());
+    // Once closing, nothing more is asked.
+    EXPECT_EQ(prompts.messageBox(QStringLiteral("Again?"), {}, PromptButtons::YesNoCancel,
+                                 PromptIcon::Question),
+              PromptAnswer::Cancel);
+    EXPECT_TRUE(prompts.inputBox(QStringLiteral("Days?"), {}, QStringLiteral("90")).isEmpty());
 }
 
 } // namespace
