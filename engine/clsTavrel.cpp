@@ -6,12 +6,15 @@
 #include "media/AsfWriter.h"
 #include "media/DeviceEnumerator.h"
 #include "media/FilterRegistry.h"
+#include "media/RecordingRepair.h"
 #include "nexuvo/IAssist.h"
 #include "platform/ComponentLoader.h"
 #include "platform/Prompts.h"
 #include "platform/Settings.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <sys/stat.h>
 
 using namespace media;
 using namespace ResultCode;
@@ -27,6 +30,7 @@ const QString kGrabberName = QStringLiteral("SampleGrabber");
 const QString kAssistProgId = QStringLiteral("Nexuvo.Assist");
 constexpr int kPeakCounterLimit = 300000;
 constexpr int kMp3Quality = 9; // LAME's fastest
+constexpr int kFileCheckMs = 1000;
 
 nexuvo::IAssist* assistOf(QObject* helper) {
     return qobject_cast<nexuvo::IAssist*>(helper);
@@ -34,7 +38,10 @@ nexuvo::IAssist* assistOf(QObject* helper) {
 
 } // namespace
 
-clsTavrel::clsTavrel(QObject* parent) : QObject(parent) {}
+clsTavrel::clsTavrel(QObject* parent) : QObject(parent) {
+    m_fileCheck.setInterval(kFileCheckMs);
+    connect(&m_fileCheck, &QTimer::timeout, this, &clsTavrel::CheckOutputFile);
+}
 
 clsTavrel::~clsTavrel() {
     TearDownGraph();
@@ -146,6 +153,7 @@ void clsTavrel::startBuild() {
     SetRecordState(StateBuilding);
     TearDownGraphObjects();
     m_graph = std::make_unique<FilterGraph>();
+    connect(m_graph.get(), &FilterGraph::eventQueued, this, &clsTavrel::Graph_EventQueued);
 }
 
 // False when the device is unknown, which ends the build; a device that cannot be opened only
@@ -423,11 +431,21 @@ void clsTavrel::SetRecordState(int n) {
     case StateStopped:
     case StateReady:
         hr = m_graph->stop();
+        // A writer that failed while the graph drained could not end its file.
+        if (m_recordState == StateRecording && m_graph->lastErrorKind() != GraphErrorKind::None &&
+            !m_outputFileName.isEmpty())
+            finaliseRecording(m_outputFileName);
         if (SUCCEEDED(hr))
             hr = assist->StopGraph();
         break;
     default:
         break;
+    }
+    if (SUCCEEDED(hr) && n == StateRecording) {
+        noteOutputFile();
+        m_fileCheck.start();
+    } else {
+        m_fileCheck.stop();
     }
     if (FAILED(hr)) {
         m_recordState = StateFailed;
@@ -443,6 +461,79 @@ void clsTavrel::SetRecordState(int n) {
     if (m_recordState != StateRecording)
         emit AudioPeaks(0, 0);
     m_lastAnnounced = m_recordState;
+}
+
+// --- Faults while recording ----------------------------------------------------------------
+
+// The graph's events are read by the helper; an error shows here as the graph's first error of
+// the run. The recording is ended from the event loop, not from inside the graph's own signal.
+void clsTavrel::Graph_EventQueued() {
+    if (m_recordState != StateRecording || !m_graph || m_failurePending ||
+        m_graph->lastErrorKind() == GraphErrorKind::None)
+        return;
+    m_failurePending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, graph = m_graph.get()] {
+            m_failurePending = false;
+            if (m_graph.get() != graph || m_recordState != StateRecording)
+                return;
+            endFailedRecording(graph->lastErrorKind(), graph->lastError(), true);
+        },
+        Qt::QueuedConnection);
+}
+
+void clsTavrel::noteOutputFile() {
+    struct stat info {};
+    m_fileKnown = !m_outputFileName.isEmpty() &&
+                  ::stat(QFile::encodeName(m_outputFileName).constData(), &info) == 0;
+    m_fileDevice = m_fileKnown ? static_cast<quint64>(info.st_dev) : 0;
+    m_fileInode = m_fileKnown ? static_cast<quint64>(info.st_ino) : 0;
+}
+
+// Once a second while recording. Writes to a file whose folder was removed, or whose drive was
+// unmounted lazily, still succeed, so no error comes from the writer: the path is checked.
+void clsTavrel::CheckOutputFile() {
+    if (m_recordState != StateRecording || !m_graph)
+        return;
+    if (m_graph->lastErrorKind() != GraphErrorKind::None) { // in case its event was missed
+        Graph_EventQueued();
+        return;
+    }
+    if (!m_fileKnown)
+        return;
+    struct stat info {};
+    const bool same = ::stat(QFile::encodeName(m_outputFileName).constData(), &info) == 0 &&
+                      static_cast<quint64>(info.st_dev) == m_fileDevice &&
+                      static_cast<quint64>(info.st_ino) == m_fileInode;
+    if (same)
+        return;
+    endFailedRecording(
+        GraphErrorKind::WriteError,
+        QStringLiteral("The recording file %1 has gone (its folder was removed or unmounted)")
+            .arg(m_outputFileName),
+        false);
+}
+
+// Stops and releases the graph, finalises the file (when the path still leads to it), goes to
+// state 0 and says why. A graph whose writer failed is not drained: nothing more can reach the
+// file. A file that has gone is drained as usual, so that it is complete wherever it now is.
+void clsTavrel::endFailedRecording(GraphErrorKind kind, const QString& text, bool fileIsOurs) {
+    m_fileCheck.stop();
+    const QString path = m_outputFileName;
+    if (m_graph)
+        m_graph->stop();
+    if (nexuvo::IAssist* assist = assistOf(m_helper))
+        assist->StopGraph();
+    TearDownGraph();
+    if (fileIsOurs && !path.isEmpty())
+        finaliseRecording(path);
+    m_failedFileName = path;
+    m_recordState = StateStopped;
+    emit PlayStateChanged(m_lastAnnounced, StateStopped);
+    m_lastAnnounced = StateStopped;
+    emit AudioPeaks(0, 0);
+    emit WriteFailed(static_cast<int>(kind), text);
 }
 
 bool clsTavrel::Record() {

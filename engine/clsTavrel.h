@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <memory>
 
 class Corvate;
@@ -43,6 +44,9 @@ public:
     bool Record();
     bool StopRecording();
     QString FileName() const { return m_outputFileName; }
+    // The file of the last recording that ended through WriteFailed, kept until the next one
+    // fails (FileName() names it too, until the next OutputFileName).
+    QString FailedFileName() const { return m_failedFileName; }
     bool GetRegistryFilter(const QString& name, media::FilterItem& item);
 
     int Profile() const { return m_profile; }
@@ -79,6 +83,12 @@ signals:
     void AudioPeaks(int leftPeak, int rightPeak);
     void Timing(double position);
     void PlayStateChanged(int oldState, int newState);
+    // The recording ended by itself: the graph reported an error, or the file was no longer at
+    // its path (its folder removed, its drive unmounted). kind is a media::GraphErrorKind value,
+    // text says what happened. By then the graph is stopped and released, the file finalised as
+    // far as it was written, and the state gone from 2 to 0 (PlayStateChanged and
+    // AudioPeaks(0, 0) came first); a new recording needs a new OutputFileName.
+    void WriteFailed(int kind, QString text);
 
 public slots:
     void Helper_ThreadEvent(int LeftPeak, int RightPeak);
@@ -129,6 +139,12 @@ private:
     void failBuild(const BuildError& error);
     bool helperHasGraph() const;
 
+    // Watching a recording for faults.
+    void Graph_EventQueued();
+    void CheckOutputFile();
+    void noteOutputFile();
+    void endFailedRecording(media::GraphErrorKind kind, const QString& text, bool fileIsOurs);
+
     QString m_captureDeviceName;
     int m_audioFormat = 0;
     int m_profile = 0;
@@ -137,6 +153,14 @@ private:
     int m_peakEvents = 0;
     bool m_built = false;
     QString m_outputFileName;
+    QString m_failedFileName;
+    // The file being recorded, as found at its path when recording started: while recording
+    // the path must still lead to it.
+    QTimer m_fileCheck;
+    bool m_fileKnown = false;
+    quint64 m_fileDevice = 0;
+    quint64 m_fileInode = 0;
+    bool m_failurePending = false;
     media::KeyedList<media::FilterItem> m_devices;
     media::KeyedList<media::FilterItem> m_filters;
     std::unique_ptr<media::FilterGraph> m_graph;

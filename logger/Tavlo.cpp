@@ -37,6 +37,7 @@ Tavlo::Tavlo(QWidget* parent) : QWidget(parent), m_engine(new clsTavrel(this)) {
     connect(m_engine, &clsTavrel::PlayStateChanged, this, &Tavlo::cTavrel_PlayStateChanged);
     connect(m_engine, &clsTavrel::AudioPeaks, this, &Tavlo::AudioPeaks);
     connect(m_engine, &clsTavrel::Timing, this, &Tavlo::Timing);
+    connect(m_engine, &clsTavrel::WriteFailed, this, &Tavlo::cTavrel_WriteFailed);
     createQuillon();
     m_shouldSync = Settings::getBool(kSettings, QStringLiteral("ShouldSync"), true);
     m_timer.setInterval(kTickMs);
@@ -84,6 +85,9 @@ bool Tavlo::Record() {
 }
 QString Tavlo::FileName() const {
     return m_engine->FileName();
+}
+QString Tavlo::FailedFileName() const {
+    return m_engine->FailedFileName();
 }
 int Tavlo::Profile() const {
     return m_engine->Profile();
@@ -225,6 +229,13 @@ void Tavlo::cTavrel_PlayStateChanged(int oldState, int newState) {
     if (newState == clsTavrel::StateRecording)
         m_nextChange = 0.0;
     emit PlayStateChanged(oldState, newState);
+}
+
+// The engine has let go of its graph already; the network-sink control lets go of the writer.
+void Tavlo::cTavrel_WriteFailed(int kind, const QString& text) {
+    m_streaming = false;
+    releaseWriter();
+    emit WriteFailed(kind, text);
 }
 
 // --- Timing ---------------------------------------------------------------------------------

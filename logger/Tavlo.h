@@ -28,6 +28,8 @@ public:
     bool StopRecording();
     bool OutputFileName(const QString& path);
     QString FileName() const;
+    // The file of the last recording that ended through WriteFailed.
+    QString FailedFileName() const;
     double CurrentPosition() const { return 0.0; }
     int Profile() const;
     void setProfile(int profile);
@@ -76,10 +78,14 @@ signals:
     void Timing(double position);
     void AudioPeaks(int leftPeak, int rightPeak);
     void PlayStateChanged(int oldState, int newState);
+    // The engine's recording ended by itself (see clsTavrel::WriteFailed); the stream, if any,
+    // is closed and its port free.
+    void WriteFailed(int kind, QString text);
 
 private slots:
     void cTavrel_GetQuillon(media::FilterPtr writer, media::FilterGraph* graph);
     void cTavrel_PlayStateChanged(int oldState, int newState);
+    void cTavrel_WriteFailed(int kind, const QString& text);
 
 private:
     void createQuillon();

@@ -32,6 +32,63 @@ QString describeError(GstMessage* message) {
     return text;
 }
 
+// The filter (the element directly in the pipeline) that holds the element.
+GstElement* filterHolding(GstObject* object) {
+    while (object) {
+        GstObject* parent = GST_OBJECT_PARENT(object);
+        if (parent && GST_IS_PIPELINE(parent))
+            return GST_ELEMENT(object);
+        object = parent;
+    }
+    return nullptr;
+}
+
+// An element that writes a file: a sink with a location to write to.
+bool writesFile(GstObject* object) {
+    return GST_IS_ELEMENT(object) && GST_OBJECT_FLAG_IS_SET(object, GST_ELEMENT_FLAG_SINK) &&
+           g_object_class_find_property(G_OBJECT_GET_CLASS(object), "location");
+}
+
+bool isWriteCode(int code) {
+    switch (code) {
+    case GST_RESOURCE_ERROR_WRITE:
+    case GST_RESOURCE_ERROR_OPEN_WRITE:
+    case GST_RESOURCE_ERROR_OPEN_READ_WRITE:
+    case GST_RESOURCE_ERROR_CLOSE:
+    case GST_RESOURCE_ERROR_SEEK:
+    case GST_RESOURCE_ERROR_SYNC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+GraphErrorKind classifyError(GstMessage* message) {
+    GError* error = nullptr;
+    gchar* debug = nullptr;
+    gst_message_parse_error(message, &error, &debug);
+    const QString text = QString::fromUtf8(error ? error->message : "") + QLatin1Char(' ') +
+                         QString::fromUtf8(debug ? debug : "");
+    const bool resource = error && error->domain == GST_RESOURCE_ERROR;
+    const int code = error ? error->code : 0;
+    g_free(debug);
+    if (error)
+        g_error_free(error);
+
+    GstObject* source = GST_MESSAGE_SRC(message);
+    if ((resource && code == GST_RESOURCE_ERROR_NO_SPACE_LEFT) ||
+        text.contains(QLatin1String("No space left"), Qt::CaseInsensitive) ||
+        text.contains(QLatin1String("ENOSPC")))
+        return GraphErrorKind::NoSpace;
+    if (resource && (writesFile(source) || isWriteCode(code)))
+        return GraphErrorKind::WriteError;
+    // A filter without inputs is a source: the capture device.
+    GstElement* filter = filterHolding(source);
+    if (filter && filter->numsinkpads == 0)
+        return GraphErrorKind::CaptureDevice;
+    return GraphErrorKind::Other;
+}
+
 } // namespace
 
 // Bus messages arrive on streaming threads. The bridge lets them reach the graph only while it
@@ -97,9 +154,13 @@ void FilterGraph::handleBusMessage(GstMessage* message) {
     }
     case GST_MESSAGE_ERROR: {
         const QString text = describeError(message);
+        const GraphErrorKind kind = classifyError(message);
         std::lock_guard lock(m_mutex);
-        if (m_lastError.isEmpty()) // the first error names the cause; later ones follow from it
+        // The first error names the cause; later ones follow from it.
+        if (m_lastErrorKind == GraphErrorKind::None) {
             m_lastError = text;
+            m_lastErrorKind = kind;
+        }
         m_failed = true;
         m_changed.notify_all();
         queueEvent(GraphEvent::ErrorAbort, E_FAIL);
@@ -128,6 +189,11 @@ bool FilterGraph::getEvent(GraphEventRecord& event) {
 QString FilterGraph::lastError() const {
     std::lock_guard lock(m_mutex);
     return m_lastError;
+}
+
+GraphErrorKind FilterGraph::lastErrorKind() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastErrorKind;
 }
 
 QString FilterGraph::uniqueName(const QString& name) const {
@@ -257,6 +323,7 @@ HRESULT FilterGraph::run() {
         m_failed = false;
         m_atEnd = false;
         m_lastError.clear();
+        m_lastErrorKind = GraphErrorKind::None;
     }
     const GstStateChangeReturn result = gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
     if (result == GST_STATE_CHANGE_FAILURE || !waitUntilRunning()) {

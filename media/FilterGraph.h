@@ -67,8 +67,10 @@ public:
 
     // Takes the oldest queued event; false when none is queued.
     bool getEvent(GraphEventRecord& event);
-    // The text of the last error reported by a filter, empty when none.
+    // The text of the first error a filter reported since the graph last started, empty when
+    // none; lastErrorKind says what it was about (None when there was none).
     QString lastError() const;
+    GraphErrorKind lastErrorKind() const;
 
     GstElement* pipeline() const { return m_pipeline; }
 
@@ -100,6 +102,7 @@ private:
     std::condition_variable m_changed;
     std::deque<GraphEventRecord> m_events;
     QString m_lastError;
+    GraphErrorKind m_lastErrorKind = GraphErrorKind::None;
     bool m_draining = false;
     bool m_drained = false;
     bool m_atEnd = false; // every source has ended since the last run

@@ -43,10 +43,17 @@ QList<FilterRegistry::Entry> FilterRegistry::standardEntries() {
         {QStringLiteral("DUMP"), {"filesink"}, make<DumpFilter>()},
         {QStringLiteral("Lame MPEG Layer III Audio Encoder2"),
          {"lamemp3enc"},
-         // The resampler and the format filter let the MP3's rate and channels be chosen.
-         bin(QStringLiteral("audioconvert ! audioresample ! lamemp3enc name=encoder ! "
-                            "capsfilter name=format"),
-             in, out)},
+         // The resampler and the format filter let the MP3's rate and channels be chosen. The
+         // encoder writes no Xing/Info frame of its own: without one, a reader can only guess
+         // an average-bit-rate file's length from its first frames. Where the Xing muxer is
+         // installed it adds that frame, and fills it in when the stream ends.
+         [in, out] {
+             QString description = QStringLiteral(
+                 "audioconvert ! audioresample ! lamemp3enc name=encoder ! capsfilter name=format");
+             if (installed({QStringLiteral("xingmux")}))
+                 description += QStringLiteral(" ! xingmux name=seektable");
+             return Filter::fromDescription(description, in, out);
+         }},
         {QStringLiteral("Null Renderer"),
          {"fakesink"},
          bin(QStringLiteral("fakesink name=sink sync=true"), QStringLiteral("In"), {})},

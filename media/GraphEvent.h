@@ -14,6 +14,16 @@ constexpr long StreamControlStopped = 0x1A;
 constexpr long StreamControlStarted = 0x1B;
 } // namespace GraphEvent
 
+// What the first error of a run was about. The values are stable: they travel as plain numbers
+// to the window (clsTavrel::WriteFailed) and into its messages.
+enum class GraphErrorKind {
+    None = 0,          // no error since the graph last started
+    NoSpace = 1,       // the drive the file is written to is full
+    WriteError = 2,    // the file could not be written, closed or found again
+    CaptureDevice = 3, // the capture device failed or went away
+    Other = 4,
+};
+
 struct GraphEventRecord {
     long code = 0;
     std::intptr_t param1 = 0;

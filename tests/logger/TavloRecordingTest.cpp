@@ -8,6 +8,7 @@
 #include "platform/ScopedPrompts.h"
 #include "platform/Settings.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,4 +66,44 @@ TEST(TavloRecording, RecordsTheSoundServerDeviceAndReportsLevelsAndPosition) {
     EXPECT_NEAR(probe.duration, seconds, 0.3);
     EXPECT_GT(MediaCheck::decodedSeconds(path), seconds - 0.4);
     EXPECT_EQ(prompts->count(), 0);
+}
+
+// Writes into a file whose folder was removed still succeed, so no error comes from the writer;
+// the logger finds out within about two seconds all the same and says so.
+TEST(TavloRecording, RemovedDayFolderEndsTheRecordingWithWriteFailed) {
+    SettingsSandbox sandbox;
+    platform::ScopedPrompts prompts;
+    media::DeviceEnumerator::overrideCaptureDevices(media::DeviceEnumerator::testSources());
+    Tavlo logger;
+    logger.Timer1()->stop();
+    ASSERT_EQ(logger.Initialise(), 0);
+    logger.CaptureDeviceName();
+    QStringList events;
+    QObject::connect(&logger, &Tavlo::PlayStateChanged, [&](int from, int to) {
+        events << QStringLiteral("state %1>%2").arg(from).arg(to);
+    });
+    QObject::connect(&logger, &Tavlo::WriteFailed, [&](int kind, const QString& text) {
+        events << QStringLiteral("failed %1: %2").arg(kind).arg(text);
+    });
+
+    QTemporaryDir dir;
+    const QString day = dir.filePath("2026-12-08");
+    const QString path = day + "/day.wma";
+    ASSERT_TRUE(QDir().mkpath(day) && logger.OutputFileName(path) && logger.Record());
+    QTest::qWait(1200);
+    ASSERT_TRUE(QDir(day).removeRecursively());
+    QElapsedTimer waited;
+    waited.start();
+    while (!events.last().startsWith("failed") && waited.elapsed() < 5000)
+        QTest::qWait(5);
+    media::DeviceEnumerator::overrideCaptureDevices(std::nullopt);
+
+    EXPECT_LE(waited.elapsed(), 2000) << "ms from the removal to WriteFailed";
+    EXPECT_EQ(events.mid(events.size() - 2),
+              (QStringList{"state 2>0", QStringLiteral("failed %1: The recording file %2 has gone "
+                                                       "(its folder was removed or unmounted)")
+                                            .arg(int(media::GraphErrorKind::WriteError))
+                                            .arg(path)}));
+    EXPECT_EQ(logger.RecordState(), clsTavrel::StateStopped);
+    EXPECT_EQ(logger.FailedFileName(), path);
 }

@@ -200,6 +200,24 @@ TEST(FilterGraph, MissingSourceFileIsRefusedAndAVanishedOneFailsToRun) {
     QFile::remove(path);
     EXPECT_EQ(graph.run(), E_FAIL);
     EXPECT_FALSE(graph.lastError().isEmpty());
+    EXPECT_EQ(graph.lastErrorKind(), GraphErrorKind::CaptureDevice); // the source failed
+}
+
+TEST(FilterGraph, FileThatCannotBeWrittenIsAWriteErrorAndANewRunForgetsIt) {
+    QTemporaryDir dir;
+    FilterGraph graph;
+    FilterPtr source;
+    TestGraphs::fastTone(1.0).createIn(graph, source);
+    auto dump = std::make_shared<DumpFilter>();
+    graph.addFilter(dump, "DUMP");
+    dump->setFileName(dir.filePath("no-such-folder/raw.pcm"));
+    graph.connectDirect(source->findPin("Capture"), dump->findPin("Input"));
+    EXPECT_EQ(graph.run(), E_FAIL);
+    EXPECT_EQ(graph.lastErrorKind(), GraphErrorKind::WriteError);
+    dump->setFileName(dir.filePath("raw.pcm"));
+    EXPECT_TRUE(SUCCEEDED(graph.run()));
+    EXPECT_EQ(graph.lastErrorKind(), GraphErrorKind::None);
+    graph.stop();
 }
 
 TEST(FilterGraph, DumpWritesTheBytesItReceives) {

@@ -1,5 +1,6 @@
-// Records a capture device into a WMA file until the process is killed. Used by the test that
-// kills a recording: "veltrax_record_tool <device name> <path>". Prints "recording" once running.
+// Records a capture device into a WMA file (an MP3 file when the path ends in .mp3) until the
+// process is killed. Used by the test that kills a recording:
+// "veltrax_record_tool <device name> <path>". Prints "recording" once running.
 #include "TestGraphs.h"
 
 #include "media/DeviceEnumerator.h"
@@ -19,7 +20,10 @@ int main(int argc, char* argv[]) {
     for (const FilterItem& device : DeviceEnumerator::audioCaptureDevices()) {
         if (device.name() != wanted)
             continue;
-        CaptureChain chain = TestGraphs::captureToWma(device, QString::fromLocal8Bit(argv[2]));
+        const QString path = QString::fromLocal8Bit(argv[2]);
+        CaptureChain chain = path.endsWith(QLatin1String(".mp3"))
+                                 ? TestGraphs::captureToMp3(device, path)
+                                 : TestGraphs::captureToWma(device, path);
         if (FAILED(chain.result) || FAILED(chain.graph->run())) {
             std::fprintf(stderr, "cannot record: %s\n", qPrintable(chain.graph->lastError()));
             return 1;

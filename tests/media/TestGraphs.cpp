@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <gst/gst.h>
 
 using namespace media;
 using namespace ResultCode;
@@ -34,6 +35,30 @@ CaptureChain captureToWma(const FilterItem& source, const QString& path, const Q
     if (SUCCEEDED(chain.result))
         chain.result = graph.connectDirect(chain.grabber->findPin(QStringLiteral("Output")),
                                            chain.writer->findPin(AsfWriter::kInputPinName));
+    if (SUCCEEDED(chain.result))
+        chain.result = chain.writer->setFileName(path);
+    return chain;
+}
+
+CaptureChain captureToMp3(const FilterItem& source, const QString& path) {
+    CaptureChain chain;
+    chain.graph = std::make_unique<FilterGraph>();
+    FilterGraph& graph = *chain.graph;
+    const auto filters = FilterRegistry::instance().registeredFilters();
+    const FilterItem* lame = filters.item(QStringLiteral("Lame MPEG Layer III Audio Encoder2"));
+    if (!lame || FAILED(source.createIn(graph, chain.source)) ||
+        FAILED(lame->createIn(graph, chain.grabber)) ||
+        FAILED(filters.item(QStringLiteral("DUMP"))->createIn(graph, chain.writer)))
+        return chain;
+    if (GstElement* encoder = gst_bin_get_by_name(GST_BIN(chain.grabber->element()), "encoder")) {
+        g_object_set(encoder, "target", 1 /* bit rate */, "cbr", FALSE, "bitrate", 160, nullptr);
+        gst_object_unref(encoder);
+    }
+    chain.result = graph.connectDirect(chain.source->findPin(PinDirection::Output, false),
+                                       chain.grabber->findPin(PinDirection::Input, false));
+    if (SUCCEEDED(chain.result))
+        chain.result = graph.connectDirect(chain.grabber->findPin(PinDirection::Output, false),
+                                           chain.writer->findPin(PinDirection::Input, false));
     if (SUCCEEDED(chain.result))
         chain.result = chain.writer->setFileName(path);
     return chain;

@@ -20,6 +20,9 @@ namespace TestGraphs {
 // null.
 CaptureChain captureToWma(const media::FilterItem& source, const QString& path,
                           const QUuid& profile = {});
+// source → "Lame MPEG Layer III Audio Encoder2" → DUMP writing path, the encoder at an average
+// bit rate of 160 kbit/s (the engine's variable mode).
+CaptureChain captureToMp3(const media::FilterItem& source, const QString& path);
 // A source of `seconds` of audio that runs as fast as it can be processed.
 media::FilterItem fastTone(double seconds, double volume = 0.5, int rate = 44100, int channels = 2);
 // The live test tone (1 kHz at half scale), as a capture device.
