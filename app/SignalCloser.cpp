@@ -7,7 +7,8 @@
 
 namespace {
 int signalSockets[2] = {-1, -1};
-}
+constexpr int kClosingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+} // namespace
 
 SignalCloser::SignalCloser(QObject* parent) : QObject(parent) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSockets) != 0)
@@ -18,13 +19,13 @@ SignalCloser::SignalCloser(QObject* parent) : QObject(parent) {
     action.sa_handler = &SignalCloser::onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    for (int closing : kClosingSignals)
+        sigaction(closing, &action, nullptr);
 }
 
 SignalCloser::~SignalCloser() {
-    signal(SIGTERM, SIG_DFL);
-    signal(SIGINT, SIG_DFL);
+    for (int closing : kClosingSignals)
+        signal(closing, SIG_DFL);
     if (signalSockets[0] >= 0) {
         ::close(signalSockets[0]);
         ::close(signalSockets[1]);
@@ -41,5 +42,5 @@ void SignalCloser::onSignal(int signal) {
 void SignalCloser::readSignal() {
     char byte = 0;
     [[maybe_unused]] const ssize_t got = ::read(signalSockets[1], &byte, 1);
-    emit closeRequested();
+    emit closeRequested(static_cast<unsigned char>(byte));
 }

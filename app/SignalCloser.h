@@ -4,8 +4,8 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM and SIGINT into a Qt signal on the GUI thread, so that they close the program
-// the orderly way: loggers stopped, files finalised, the close moment stored.
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the GUI thread, so that they close the
+// program the orderly way: loggers stopped, files finalised, the close moment stored.
 class SignalCloser : public QObject {
     Q_OBJECT
 public:
@@ -13,7 +13,7 @@ public:
     ~SignalCloser() override;
 
 signals:
-    void closeRequested();
+    void closeRequested(int signal);
 
 private:
     static void onSignal(int signal);

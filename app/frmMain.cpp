@@ -7,6 +7,7 @@
 #include "logger/Tavlo.h"
 #include "meter/Indicator.h"
 #include "meter/MemoryPropertyBag.h"
+#include "platform/AlarmHook.h"
 #include "platform/Clock.h"
 #include "platform/ComponentLoader.h"
 #include "platform/Prompts.h"
@@ -49,17 +50,8 @@ using platform::Settings;
 
 namespace {
 
-const QString kSettings = QStringLiteral("Settings");
-constexpr int kDefaultProfile = 6;
-constexpr int kDefaultDeleteDays = 90;
-constexpr int kNeverDeleteDays = 1000;
-constexpr int kHighestPort = 65535;
-constexpr int kMostListeners = 50;
-const QString kSystemInfoClass = QStringLiteral("{EF162785-6526-11D3-8017-00A0C93E2B7E}");
 const QString kTrayRecording = QStringLiteral("normal");
 const QString kTrayStopped = QStringLiteral("Stopped");
-// kbit/s of the WMA profiles 1 to 7.
-constexpr std::array<double, 7> kProfileRates = {28.8, 28.8, 32, 48, 64, 96, 128};
 const QString kPluginInstallPage =
     QStringLiteral("https://gstreamer.freedesktop.org/documentation/installing/on-linux.html");
 
@@ -80,34 +72,19 @@ void message(const QString& text, const QString& title = {}, PromptIcon icon = P
     Prompts::instance().messageBox(text, title, PromptButtons::Ok, icon);
 }
 
-// The number in a typed answer, written the way the user's locale writes numbers; nothing for
-// an empty answer, text, or something that is not a finite number.
-std::optional<double> numberIn(const QString& answer) {
-    bool isNumber = false;
-    const double value = QLocale().toDouble(answer.trimmed(), &isNumber);
-    if (!isNumber || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-// Rounded half to even, and kept within what a whole-number setting can hold.
-int wholeNumber(double value) {
-    return static_cast<int>(std::clamp(std::nearbyint(value), double(INT_MIN), double(INT_MAX)));
-}
-
-// A drive figure in whole megabytes, rounded half to even; nothing when the query failed.
-std::optional<qint64> megabytesFrom(const std::function<double(QString&)>& query, QString& drive) {
-    if (!query)
-        return std::nullopt;
-    const double megabytes = query(drive);
-    if (!std::isfinite(megabytes) || megabytes < 0)
-        return std::nullopt;
-    return static_cast<qint64>(std::nearbyint(megabytes));
-}
-
-QString defaultAudioPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::MusicLocation) +
-           QStringLiteral("/LoggedAudio/");
+QString recordStateName(int state) {
+    switch (state) {
+    case 0:
+        return QStringLiteral("stopped");
+    case 1:
+        return QStringLiteral("building");
+    case 2:
+        return QStringLiteral("recording");
+    case 3:
+        return QStringLiteral("ready");
+    default:
+        return QStringLiteral("failed (%1)").arg(state);
+    }
 }
 
 } // namespace
@@ -123,7 +100,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), m_signalCloser(new Sign
     buildControls();
     buildMenus();
     connectLoggers();
-    connect(m_signalCloser, &SignalCloser::closeRequested, this, &frmMain::closeWithoutAsking);
+    connect(m_signalCloser, &SignalCloser::closeRequested, this, &frmMain::terminateRequested);
     Form_Load();
 }
 
@@ -274,12 +251,15 @@ void frmMain::connectLoggers() {
         connect(logger, &Tavlo::PlayStateChanged, this, [this, i](int oldState, int newState) {
             Tavrel_PlayStateChanged(i, oldState, newState);
         });
+        connect(logger, &Tavlo::WriteFailed, this,
+                [this, i](int kind, const QString& text) { Tavrel_WriteFailed(i, kind, text); });
     }
 }
 
 // --- Load, activation, close ------------------------------------------------------------------
 
 void frmMain::Form_Load() {
+    BusyScope busy(*this);
     m_loading = true;
     TrayICon = new QSystemTrayIcon(windowIcon(), this);
     TrayICon->setToolTip(QStringLiteral("Veltrax"));
@@ -298,6 +278,9 @@ void frmMain::Form_Load() {
     setUseStreaming(UseStreaming());
     setAutoDeleteDays(AutoDeleteDays());
     if (AbnormalTermination()) {
+        raiseEvent(QStringLiteral("abnormal-termination"), platform::LogLevel::Warning,
+                   QStringLiteral("The last run did not close properly; the MP3 encoder settings "
+                                  "are reset"));
         Prompts::instance().messageBox(
             QStringLiteral("Veltrax did not close properly.\r\n"
                            "Some of your encoder settings have been reset\r\n"
@@ -306,6 +289,7 @@ void frmMain::Form_Load() {
             PromptIcon::Information);
         m_tavrel[0]->ResetLameSettings();
         m_tavrel[1]->ResetLameSettings();
+        finaliseRecordingsOfTheLastRun(WhenLastStarted());
     }
     setWhenLastStarted();
     m_loading = false;
@@ -319,6 +303,7 @@ void frmMain::showEvent(QShowEvent* event) {
 void frmMain::Form_Activate() {
     if (m_activated || m_unloaded)
         return;
+    BusyScope busy(*this);
     EnableControls(false);
     setAudioPath(AudioPath());
     setInterval(Interval());
@@ -331,17 +316,26 @@ void frmMain::Form_Activate() {
     mnuStreamUse->setChecked(m_tavrel[0]->UseStreaming());
     mnuStreamUse->setEnabled(m_tavrel[0]->AudioFormat() == 0);
     if (code != 0) {
+        raiseEvent(QStringLiteral("recording-failed"), platform::LogLevel::Error,
+                   QStringLiteral("The recorder could not be set up (code %1)").arg(code));
         reportInitialiseFailure(code);
         setBusyCursor(false);
         m_initialising = false;
+        m_exitStatus = 1;
         closeWithoutAsking();
         return;
     }
     EnableControls(true);
     m_initialising = false;
     reportStartupForMeasurement();
-    if (AutoStart())
-        StartLogger();
+    if (AutoStart()) {
+        if (StartLogger())
+            raiseEvent(QStringLiteral("recording-started"), platform::LogLevel::Info,
+                       QStringLiteral("Recording started by itself"));
+        else
+            raiseEvent(QStringLiteral("recording-failed"), platform::LogLevel::Error,
+                       QStringLiteral("Recording could not start by itself"));
+    }
 }
 
 // Start-up benchmarks and end-to-end tests wait for this line before they measure or signal.
@@ -372,45 +366,6 @@ void frmMain::reportInitialiseFailure(int code) {
                            PromptIcon::Critical);
         break;
     }
-}
-
-void frmMain::closeWithoutAsking() {
-    m_closingWithoutAsking = true;
-    close();
-}
-
-void frmMain::mnuExit_Click() {
-    closeWithoutAsking();
-}
-
-void frmMain::closeEvent(QCloseEvent* event) {
-    if (m_unloaded) {
-        event->accept();
-        return;
-    }
-    if (!m_closingWithoutAsking &&
-        Prompts::instance().messageBox(QStringLiteral("Really Close Veltrax altogether?"),
-                                       QStringLiteral("Really Close?"), PromptButtons::YesNo,
-                                       PromptIcon::Question) != PromptAnswer::Yes) {
-        event->ignore();
-        return;
-    }
-    m_closingWithoutAsking = false;
-    StopLoggers();
-    Form_Unload();
-    event->accept();
-}
-
-void frmMain::Form_Unload() {
-    setWhenLastClosed();
-    if (TrayICon) {
-        TrayICon->hide();
-        QCoreApplication::processEvents();
-        delete TrayICon;
-        TrayICon = nullptr;
-    }
-    m_unloaded = true;
-    emit unloaded();
 }
 
 // The window keeps its size: maximising is undone at once, and minimising puts it away in the
@@ -452,153 +407,6 @@ void frmMain::refreshTrayState() {
         TrayICon->setToolTip(QStringLiteral("STOPPED!"));
         m_trayState = kTrayStopped;
     }
-}
-
-// --- Settings properties -----------------------------------------------------------------------
-
-QString frmMain::AudioPath() {
-    const QString path =
-        Settings::getString(kSettings, QStringLiteral("AudioPath"), defaultAudioPath());
-    if (!QFileInfo(path).isDir()) {
-        if (fileFolder().CreatePath(path))
-            lblPath->setText(path);
-        else
-            message(QStringLiteral("Unable to make ") + path);
-    } else {
-        lblPath->setText(path);
-    }
-    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-}
-
-void frmMain::setAudioPath(const QString& path) {
-    if (QFileInfo(path).isDir() || fileFolder().CreatePath(path)) {
-        lblPath->setText(path);
-        Settings::saveString(kSettings, QStringLiteral("AudioPath"), path);
-    } else {
-        message(QStringLiteral("Unable to make ") + path);
-    }
-    UpdateDiskSpace();
-}
-
-// A stored value outside the five choices reads as the first, so files always change.
-int frmMain::Interval() {
-    int index = Settings::getInt(kSettings, QStringLiteral("Interval"), 0);
-    if (index < 0 || index >= static_cast<int>(optInterval.size()))
-        index = 0;
-    optInterval[index]->setChecked(true);
-    optInterval_Click(index);
-    return index;
-}
-
-void frmMain::setInterval(int index) {
-    Settings::saveInt(kSettings, QStringLiteral("Interval"), index);
-    m_tavrel[0]->setInterval(index);
-    m_tavrel[1]->setInterval(index);
-}
-
-int frmMain::Profile() const {
-    return Settings::getInt(kSettings, QStringLiteral("Profile"), kDefaultProfile);
-}
-
-void frmMain::setProfile(int profile) {
-    Settings::saveInt(kSettings, QStringLiteral("Profile"), profile);
-    m_tavrel[0]->setProfile(profile);
-    m_tavrel[1]->setProfile(profile);
-}
-
-int frmMain::AutoDeleteDays() const {
-    const int days =
-        Settings::getInt(kSettings, QStringLiteral("AutoDeleteDays"), kDefaultDeleteDays);
-    return days < 1 ? kDefaultDeleteDays : days;
-}
-
-void frmMain::setAutoDeleteDays(int days) {
-    Settings::saveInt(kSettings, QStringLiteral("AutoDeleteDays"), days);
-}
-
-bool frmMain::AutoStart() {
-    const bool on = Settings::getBool(kSettings, QStringLiteral("AutoStart"), false);
-    mnuAutoStart->setChecked(on);
-    return on;
-}
-
-void frmMain::setAutoStart(bool on) {
-    Settings::saveBool(kSettings, QStringLiteral("AutoStart"), on);
-    mnuAutoStart->setChecked(on);
-}
-
-bool frmMain::LaunchAtStartup() {
-    const bool on = startup().IsSetAtStartup();
-    mnuStartup->setChecked(on);
-    return on;
-}
-
-void frmMain::setLaunchAtStartup(bool on) {
-    startup().LaunchAtStartUp(on);
-    mnuStartup->setChecked(LaunchAtStartup());
-}
-
-double frmMain::WhenLastStarted() const {
-    return Settings::getDate(kSettings, QStringLiteral("WhenLastStarted"), 0.0);
-}
-
-void frmMain::setWhenLastStarted() {
-    Settings::saveDate(kSettings, QStringLiteral("WhenLastStarted"),
-                       platform::Clock::nowAsDayNumber());
-}
-
-double frmMain::WhenLastClosed() const {
-    return Settings::getDate(kSettings, QStringLiteral("WhenLastClosed"), 0.0);
-}
-
-void frmMain::setWhenLastClosed() {
-    Settings::saveDate(kSettings, QStringLiteral("WhenLastClosed"),
-                       platform::Clock::nowAsDayNumber());
-}
-
-bool frmMain::AbnormalTermination() const {
-    const double started = WhenLastStarted();
-    return started != 0.0 && WhenLastClosed() < started;
-}
-
-bool frmMain::anyLoggerNotStopped() const {
-    return m_tavrel[0]->RecordState() != 0 || m_tavrel[1]->RecordState() != 0;
-}
-
-void frmMain::showRestartNotice() const {
-    if (anyLoggerNotStopped())
-        message(QStringLiteral("You must restart recording before the changes come into effect."));
-}
-
-int frmMain::MaxClients() const {
-    return m_tavrel[0]->MaxClients();
-}
-
-void frmMain::setMaxClients(int clients) {
-    m_tavrel[0]->setMaxClients(clients);
-    m_tavrel[1]->setMaxClients(clients);
-    showRestartNotice();
-}
-
-int frmMain::PortNumber() const {
-    return m_tavrel[0]->PortNumber();
-}
-
-void frmMain::setPortNumber(int port) {
-    m_tavrel[0]->setPortNumber(port);
-    m_tavrel[1]->setPortNumber(port);
-    showRestartNotice();
-}
-
-bool frmMain::UseStreaming() const {
-    return m_tavrel[0]->UseStreaming();
-}
-
-void frmMain::setUseStreaming(bool on) {
-    m_tavrel[0]->setUseStreaming(on);
-    m_tavrel[1]->setUseStreaming(on);
-    mnuStreamUse->setChecked(on);
-    showRestartNotice();
 }
 
 void frmMain::setBusyCursor(bool busy) {
@@ -661,6 +469,9 @@ bool frmMain::MakeTodaysFolder() {
 }
 
 bool frmMain::StartLogger(Tavlo* logger) {
+    if (m_unloaded)
+        return false; // a routine that outlived the window starts nothing
+    BusyScope busy(*this);
     EnableControls(false);
     if (!logger) {
         Tavlo* active = nullptr;
@@ -686,6 +497,8 @@ bool frmMain::StartLogger(Tavlo* logger) {
 }
 
 void frmMain::StopLoggers() {
+    BusyScope busy(*this);
+    const QString stopped = currentRecording();
     EnableControls(false);
     lblStreaming->hide();
     m_tavrel[0]->StopRecording();
@@ -693,14 +506,23 @@ void frmMain::StopLoggers() {
     m_tavrel[0]->OutputFileName(QString());
     m_tavrel[1]->OutputFileName(QString());
     EnableControls(true);
+    if (!stopped.isEmpty())
+        platform::AlarmHook::raise(QStringLiteral("recording-stopped"), platform::LogLevel::Info,
+                                   QStringLiteral("Recording stopped"), stopped);
 }
 
 void frmMain::cmdRecord_Click() {
+    BusyScope busy(*this);
     m_tavrel[0]->StopRecording();
     m_tavrel[1]->StopRecording();
     m_tavrel[0]->setSynchronised(false);
     m_tavrel[1]->setSynchronised(false);
-    if (!StartLogger()) {
+    if (StartLogger()) {
+        raiseEvent(QStringLiteral("recording-started"), platform::LogLevel::Info,
+                   QStringLiteral("Recording started"));
+    } else {
+        raiseEvent(QStringLiteral("recording-failed"), platform::LogLevel::Error,
+                   QStringLiteral("Recording could not start"));
         Prompts::instance().messageBox(
             QStringLiteral("Please check your settings"),
             QStringLiteral("It Was Not Possible To Start The Recording Process."),
@@ -720,18 +542,30 @@ void frmMain::setCountdownLabelsVisible(bool visible) {
 void frmMain::Tavrel_IntervalReached(int index) {
     if (m_tavrel[index]->RecordState() != 2)
         return;
+    BusyScope busy(*this);
     Tavlo* active = nullptr;
     Tavlo* next = nullptr;
     GetLoggers(active, next);
     if (active) {
         active->StopRecording();
         active->OutputFileName(QString());
-        if (StartLogger(next))
-            setCountdownLabelsVisible(next->RecordState() == 2);
-        else if (StartLogger(active))
-            setCountdownLabelsVisible(active->RecordState() == 2);
+        startNextFile(next, active, QStringLiteral("File changed"));
     }
     DeleteOldFiles();
+}
+
+bool frmMain::startNextFile(Tavlo* next, Tavlo* previous, const QString& why) {
+    for (Tavlo* logger : {next, previous}) {
+        if (StartLogger(logger)) {
+            setCountdownLabelsVisible(logger->RecordState() == 2);
+            raiseEvent(QStringLiteral("file-changed"), platform::LogLevel::Info,
+                       why + QStringLiteral(": now recording ") + logger->FileName());
+            return true;
+        }
+    }
+    raiseEvent(QStringLiteral("recording-failed"), platform::LogLevel::Error,
+               why + QStringLiteral(": no new file could be started; recording has stopped"));
+    return false;
 }
 
 void frmMain::Tavrel_CountingDowntoInterval(int index, int secondsLeft) {
@@ -765,7 +599,11 @@ void frmMain::Tavrel_AudioPeaks(int, int leftPeak, int rightPeak) {
     IndR->setValue(MeterValue(rightPeak));
 }
 
-void frmMain::Tavrel_PlayStateChanged(int, int, int newState) {
+void frmMain::Tavrel_PlayStateChanged(int index, int oldState, int newState) {
+    platform::logLine(platform::LogLevel::Info,
+                      QStringLiteral("Logger %1: %2 -> %3")
+                          .arg(index)
+                          .arg(recordStateName(oldState), recordStateName(newState)));
     EnableControls(newState != 1);
     if (newState == 0) {
         lblElapsed->setText(DurationText::FormatDuration(0));
@@ -895,6 +733,7 @@ void frmMain::optInterval_Click(int index) {
 }
 
 void frmMain::ConfigureMp3Encoder() {
+    BusyScope busy(*this);
     // A scratch recording builds an MP3 graph so that the encoder exists to be shown.
     const QString scratch = QDir::temp().filePath(QStringLiteral("Settingup.mp3"));
     if (!m_tavrel[0]->OutputFileName(scratch)) {
@@ -928,236 +767,4 @@ void frmMain::cmdPath_Click() {
 
 void frmMain::cmdOpen_Click() {
     Prompts::instance().openExternal(QUrl::fromLocalFile(AudioPath()));
-}
-
-// --- Disk, deletion, menus --------------------------------------------------------------------
-
-sysmarr::ISystemInfo* frmMain::systemInfo() {
-    if (!m_systemInfoTried) {
-        m_systemInfoTried = true;
-        m_systemInfoObject.reset(platform::ComponentLoader::instance().create(kSystemInfoClass));
-        m_systemInfo = qobject_cast<sysmarr::ISystemInfo*>(m_systemInfoObject.get());
-    }
-    return m_systemInfo;
-}
-
-// The drive figures as the system-information component gives them; NaN while it is missing.
-frmMain::DriveSizes frmMain::systemDriveSizes() {
-    const auto ask = [this](double (sysmarr::ISystemInfo::*member)(QString&)) {
-        return [this, member](QString& drive) {
-            sysmarr::ISystemInfo* info = systemInfo();
-            return info ? (info->*member)(drive) : std::nan("");
-        };
-    };
-    return {ask(&sysmarr::ISystemInfo::FreeMegaBytesOnDisk),
-            ask(&sysmarr::ISystemInfo::TotalMegaBytesOnDisk)};
-}
-
-// A figure that cannot be read keeps the one read before. True when the free space was read now.
-bool frmMain::readDriveSizes(QString& drive) {
-    const std::optional<qint64> free = megabytesFrom(m_driveSizes.freeMegaBytes, drive);
-    const std::optional<qint64> total = megabytesFrom(m_driveSizes.totalMegaBytes, drive);
-    if (free)
-        m_freeMegaBytes = free;
-    if (total)
-        m_totalMegaBytes = total;
-    return free.has_value();
-}
-
-void frmMain::UpdateDiskSpace() {
-    QString drive = AudioPath();
-    const bool freeReadNow = readDriveSizes(drive);
-    // Without figures there is nothing to show, and an unknown free space is no full disk.
-    if (m_freeMegaBytes && m_totalMegaBytes) {
-        showDiskFigures(drive);
-        if (freeReadNow && *m_freeMegaBytes < 1)
-            stopWhenStillFull(drive);
-    }
-    showStreamingNotice();
-}
-
-void frmMain::showDiskFigures(const QString& drive) {
-    const qint64 free = *m_freeMegaBytes;
-    const qint64 total = *m_totalMegaBytes;
-    const int maximum = static_cast<int>(std::clamp<qint64>(total, 0, INT_MAX));
-    PBarSpace->setRange(0, maximum);
-    PBarSpace->setValue(static_cast<int>(std::clamp<qint64>(total - free, 0, maximum)));
-    lblAvailSpace->setText(QStringLiteral("Total Size of Drive ") + drive + QStringLiteral(" = ") +
-                           QString::number(total) + QStringLiteral(" Mb") + QStringLiteral(" | ") +
-                           QStringLiteral("Space Free: ") + QStringLiteral(" is ") +
-                           QString::number(free) + QStringLiteral(" Mb. ") + timeLeftText());
-}
-
-// How long recording can go on in the free space at the current rate.
-QString frmMain::timeLeftText() const {
-    const QString label = QStringLiteral(" Approx. Time Left: ");
-    double rate = 0;
-    switch (m_tavrel[0]->AudioFormat()) {
-    case 1:
-        rate = m_tavrel[0]->VBRMin();
-        break;
-    case 0: {
-        const int profile = m_tavrel[0]->Profile();
-        if (profile < 1 || profile > static_cast<int>(kProfileRates.size()))
-            return label + QStringLiteral("Unknown.");
-        rate = kProfileRates[profile - 1];
-        break;
-    }
-    default:
-        return {};
-    }
-    const double seconds = std::nearbyint(*m_freeMegaBytes / MegabytesPerSecond(rate));
-    return label + DurationText::FormatDuration(static_cast<qint64>(seconds));
-}
-
-double frmMain::MegabytesPerSecond(double rate) {
-    if (rate > 10000)
-        rate /= 1000;
-    const double bytes = std::nearbyint(rate * 1000 / 8);
-    const double megabytes = bytes / 1024 * 60 / 1024 / 60;
-    return megabytes == 0 ? 0.001 : megabytes;
-}
-
-// Less than a megabyte free: old recordings go first; if that does not free enough, recording
-// stops.
-void frmMain::stopWhenStillFull(QString& drive) {
-    DeleteOldFiles();
-    if (const std::optional<qint64> free = megabytesFrom(m_driveSizes.freeMegaBytes, drive))
-        m_freeMegaBytes = free;
-    if (*m_freeMegaBytes >= 1)
-        return;
-    StopLoggers();
-    Prompts::instance().messageBox(QStringLiteral("Quorvia Logger Cannot Continue"),
-                                   QStringLiteral("There is No Free Space on the Audio Drive."),
-                                   PromptButtons::Ok, PromptIcon::Critical);
-}
-
-// While a logger records, the notice says whether it streams; otherwise it stays as it is.
-void frmMain::showStreamingNotice() {
-    Tavlo* active = nullptr;
-    Tavlo* next = nullptr;
-    GetLoggers(active, next);
-    if (!active)
-        return;
-    if (active->Streaming()) {
-        lblStreaming->setText(QStringLiteral("Streaming on Port %1").arg(active->PortNumber()));
-        lblStreaming->show();
-    } else {
-        lblStreaming->hide();
-    }
-}
-
-void frmMain::DeleteOldFiles() {
-    if (m_deletingFiles)
-        return;
-    m_deletingFiles = true;
-    const int days = AutoDeleteDays();
-    if (days < kNeverDeleteDays)
-        deleteRecordingsOlderThan(days);
-    m_deletingFiles = false;
-}
-
-// The age of a file is counted in calendar days from the day it was last written to today; the
-// times of day do not count.
-void frmMain::deleteRecordingsOlderThan(int days) {
-    util::cDirEx search;
-    search.setCaseSensitive(false);
-    search.setRecursiveSearch(true);
-    search.SearchFile(AudioPath() + QStringLiteral("*.mp3,*.wma"), 0, 0);
-    if (search.Count() <= 0)
-        return;
-    const QDate today = platform::Clock::now().date();
-    for (const QString& path : search.NewEnum()) {
-        const QFileInfo file(path);
-        if (!file.isFile() || heldByALogger(file))
-            continue;
-        const QDate written = file.lastModified().date();
-        if (written.isValid() && written.daysTo(today) > days)
-            QFile::remove(path);
-    }
-}
-
-// The file a logger records into stays, however old its date looks (a clock set forward, a file
-// time from a wrong clock).
-bool frmMain::heldByALogger(const QFileInfo& file) const {
-    for (const Tavlo* logger : m_tavrel) {
-        const QString held = logger->FileName();
-        if (!held.isEmpty() && QFileInfo(held) == file)
-            return true;
-    }
-    return false;
-}
-
-void frmMain::mnuAutoDelete_Click() {
-    const QString answer = Prompts::instance().inputBox(
-        QStringLiteral(
-            "Type the number of days after which audio \r\nfiles can be automatically "
-            "deleted.\r\n\r\nIf you want to NEVER autodelete files, enter 1000 or more."),
-        QStringLiteral("Auto - Delete: Number of Days."), QString::number(AutoDeleteDays()));
-    const std::optional<double> number = numberIn(answer);
-    if (!number)
-        return;
-    // Less than half a day rounds to 0 days, which would not be stored as typed: refused too.
-    if (*number <= 0 || wholeNumber(*number) < 1) {
-        message(QStringLiteral("Invalid!"));
-        return;
-    }
-    setAutoDeleteDays(wholeNumber(*number));
-}
-
-void frmMain::mnuStreamUse_Click() {
-    setUseStreaming(!UseStreaming());
-}
-
-void frmMain::mnuStreamPort_Click() {
-    const QString answer = Prompts::instance().inputBox(
-        QStringLiteral("Enter the port number on which to \r\nsend the WMA log stream."),
-        QStringLiteral("Enter Public Port number."), QString::number(PortNumber()));
-    const std::optional<double> number = numberIn(answer);
-    if (!number)
-        return;
-    // A fraction that rounds to port 0 is no port either.
-    if (*number <= 0 || *number > kHighestPort || wholeNumber(*number) < 1) {
-        message(QStringLiteral("Invalid port number!"));
-        return;
-    }
-    setPortNumber(wholeNumber(*number));
-}
-
-void frmMain::mnuStreamMaxClients_Click() {
-    const QString answer = Prompts::instance().inputBox(
-        QStringLiteral("Enter the maximum number of clients who may listen \r\n to the logger "
-                       "wma stream."),
-        QStringLiteral("Enter Max number of Listeners."), QString::number(MaxClients()));
-    if (answer.isEmpty())
-        return;
-    std::optional<double> number = numberIn(answer);
-    if (!number) {
-        setMaxClients(MaxClients());
-        return;
-    }
-    // Less than half a listener rounds to none: ignored like 0.
-    if (*number <= 0 || wholeNumber(*number) < 1)
-        return;
-    if (*number > kMostListeners) {
-        message(QStringLiteral("The maximum is 50!"));
-        number = kMostListeners;
-    }
-    setMaxClients(wholeNumber(*number));
-}
-
-void frmMain::mnuStartup_Click() {
-    if (LaunchAtStartup()) {
-        setLaunchAtStartup(false);
-        return;
-    }
-    setLaunchAtStartup(true);
-    if (Prompts::instance().messageBox(QStringLiteral("Start Recording Automatically as well?"),
-                                       QStringLiteral("AutoStart Recording Also?"),
-                                       PromptButtons::YesNo, PromptIcon::None) == PromptAnswer::Yes)
-        setAutoStart(true);
-}
-
-void frmMain::mnuAutoStart_Click() {
-    setAutoStart(!AutoStart());
 }

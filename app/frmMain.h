@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/EventLog.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -43,9 +46,16 @@ public:
     bool Loading() const { return m_loading; }
     bool Initialising() const { return m_initialising; }
     bool Activated() const { return m_activated; }
-    // Closes without asking (Exit, SIGTERM, the program itself); the loggers stop first.
+    // Closes without asking (Exit, the program itself); the loggers stop first.
     void closeWithoutAsking();
+    // A signal asks the program to end: every prompt is closed unanswered, and the window closes
+    // without asking as soon as no recording is being built or stopped. Past a deadline the
+    // process ends regardless.
+    void terminateRequested(int signal);
     bool Unloaded() const { return m_unloaded; }
+    // What the process exits with once the window has gone: 1 when it unloaded because recording
+    // could not be set up, else 0.
+    int exitStatus() const { return m_exitStatus; }
     // The first activation (normally run when the window is first shown).
     void Form_Activate();
 
@@ -129,6 +139,9 @@ public:
     void Tavrel_Timing(int index, double currentPos);
     void Tavrel_AudioPeaks(int index, int leftPeak, int rightPeak);
     void Tavrel_PlayStateChanged(int index, int oldState, int newState);
+    // A logger's file could not be written (no space, an I/O error, its folder gone): the file
+    // is already ended as far as it was written and that logger is stopped.
+    void Tavrel_WriteFailed(int index, int kind, const QString& text);
 
     // The meter value for a peak: a gain of 1 dB, rounded half to even, times three.
     static int MeterValue(int peak);
@@ -172,6 +185,28 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Long routines (load, starts, stops, file changes) run inside one: a close that arrives
+    // meanwhile waits until the outermost has returned.
+    class BusyScope {
+    public:
+        explicit BusyScope(frmMain& window);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        frmMain& m_window;
+    };
+
+    bool userConfirmsClose();
+    // Starts `next` on a new file; when it cannot start, `previous` once more. Shows the countdown
+    // while one of them records, and tells the event.
+    bool startNextFile(Tavlo* next, Tavlo* previous, const QString& why);
+    void finaliseRecordingsOfTheLastRun(double lastStarted);
+    // The file the recording logger writes, empty when none records.
+    QString currentRecording() const;
+    // An event for the log and the user's alarm command.
+    void raiseEvent(const QString& event, platform::LogLevel level, const QString& message);
     void buildControls();
     void buildMenus();
     void createMeters(QWidget* parent);
@@ -193,7 +228,8 @@ private:
     bool readDriveSizes(QString& drive);
     void showDiskFigures(const QString& drive);
     QString timeLeftText() const;
-    void stopWhenStillFull(QString& drive);
+    // True when the drive stayed full after old recordings went, and recording stopped.
+    bool stopWhenStillFull(QString& drive);
     void showStreamingNotice();
     void refreshTrayState();
     void mnuAutoDelete_Click();
@@ -222,6 +258,14 @@ private:
     bool m_initialising = false;
     bool m_activated = false;
     bool m_closingWithoutAsking = false;
+    bool m_closing = false;
+    bool m_askingToClose = false;
+    bool m_terminating = false;
+    bool m_closePending = false;
+    int m_busyDepth = 0;
+    // Set when the window has unloaded; the deadline a signal starts looks at it.
+    std::shared_ptr<std::atomic<bool>> m_closedInTime = std::make_shared<std::atomic<bool>>(false);
+    int m_exitStatus = 0;
     bool m_unloaded = false;
     bool m_revertingProfile = false;
     bool m_inCountdown = false;

@@ -5,7 +5,8 @@
 #include <csignal>
 
 ProgramProcess::ProgramProcess(const QString& configFolder, const QString& home) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment& environment = m_environment;
+    environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", configFolder);
     environment.insert("HOME", home);
     // The media framework's plugin registry stays where it was, so a start is a warm start as on
@@ -16,8 +17,33 @@ ProgramProcess::ProgramProcess(const QString& configFolder, const QString& home)
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("VELTRAX_TEST_SOURCES", "1");
     environment.insert("VELTRAX_REPORT_STARTUP", "1");
-    m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+void ProgramProcess::setEnvironment(const QString& name, const QString& value) {
+    m_environment.insert(name, value);
+}
+
+void ProgramProcess::removeEnvironment(const QString& name) {
+    m_environment.remove(name);
+}
+
+bool ProgramProcess::start() {
+    m_process.setProcessEnvironment(m_environment);
+    m_process.start(programPath(), {});
+    return m_process.waitForStarted(10000);
+}
+
+bool ProgramProcess::waitForOutput(const QString& text, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        m_output += QString::fromLocal8Bit(m_process.readAll());
+        if (m_output.contains(text))
+            return true;
+        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+            return false;
+        m_process.waitForReadyRead(100);
+    }
 }
 
 ProgramProcess::~ProgramProcess() {
@@ -32,19 +58,7 @@ QString ProgramProcess::programPath() {
 }
 
 bool ProgramProcess::startAndWaitUntilActive(int timeoutMs) {
-    m_process.start(programPath(), {});
-    if (!m_process.waitForStarted(timeoutMs))
-        return false;
-    QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        m_process.waitForReadyRead(100);
-        m_output += QString::fromLocal8Bit(m_process.readAll());
-        if (m_output.contains(QLatin1String("veltrax: activated")))
-            return true;
-        if (m_process.state() == QProcess::NotRunning)
-            return false;
-    }
-    return false;
+    return start() && waitForOutput(QStringLiteral("veltrax: activated"), timeoutMs);
 }
 
 void ProgramProcess::signal(int number) {
