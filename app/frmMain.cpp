@@ -68,10 +68,6 @@ const QStringList kIntervals = {QStringLiteral("Hour"), QStringLiteral("Two Hour
                                 QStringLiteral("Four Hours"), QStringLiteral("Eight hours"),
                                 QStringLiteral("Day")};
 
-void message(const QString& text, const QString& title = {}, PromptIcon icon = PromptIcon::None) {
-    Prompts::instance().messageBox(text, title, PromptButtons::Ok, icon);
-}
-
 QString recordStateName(int state) {
     switch (state) {
     case 0:
@@ -88,6 +84,10 @@ QString recordStateName(int state) {
 }
 
 } // namespace
+
+void frmMain::message(const QString& text, const QString& title, PromptIcon icon) {
+    Prompts::instance().messageBox(text, title, PromptButtons::Ok, icon);
+}
 
 // --- Creation and layout --------------------------------------------------------------------
 

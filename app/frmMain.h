@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/EventLog.h"
+#include "platform/Prompts.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -185,6 +186,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // A message with an OK button only: shown, never waited for.
+    static void message(const QString& text, const QString& title = {},
+                        platform::PromptIcon icon = platform::PromptIcon::None);
     // Long routines (load, starts, stops, file changes) run inside one: a close that arrives
     // meanwhile waits until the outermost has returned.
     class BusyScope {

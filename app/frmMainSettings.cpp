@@ -34,10 +34,6 @@ constexpr int kDefaultDeleteDays = 90;
 constexpr int kHighestPort = 65535;
 constexpr int kMostListeners = 50;
 
-void message(const QString& text, const QString& title = {}, PromptIcon icon = PromptIcon::None) {
-    Prompts::instance().messageBox(text, title, PromptButtons::Ok, icon);
-}
-
 // The number in a typed answer, written the way the user's locale writes numbers; nothing for
 // an empty answer, text, or something that is not a finite number.
 std::optional<double> numberIn(const QString& answer) {
