@@ -35,6 +35,7 @@
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -52,6 +53,7 @@ namespace {
 
 const QString kTrayRecording = QStringLiteral("normal");
 const QString kTrayStopped = QStringLiteral("Stopped");
+constexpr int kDeviceRetryMs = 2000;
 const QString kPluginInstallPage =
     QStringLiteral("https://gstreamer.freedesktop.org/documentation/installing/on-linux.html");
 
@@ -101,6 +103,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), m_signalCloser(new Sign
     buildMenus();
     connectLoggers();
     connect(m_signalCloser, &SignalCloser::closeRequested, this, &frmMain::terminateRequested);
+    m_deviceRetry = new QTimer(this);
+    m_deviceRetry->setInterval(kDeviceRetryMs);
+    connect(m_deviceRetry, &QTimer::timeout, this, &frmMain::retryLostDevice);
     Form_Load();
 }
 
@@ -133,6 +138,9 @@ void frmMain::buildControls() {
     lblLogChange = new QLabel(QStringLiteral("Next Log Change:"), recorderFrame);
     lblEventCountDown = new QLabel(recorderFrame);
     lblStreaming = new QLabel(recorderFrame);
+    lblDeviceStatus = new QLabel(recorderFrame);
+    lblDeviceStatus->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+    lblDeviceStatus->hide();
     createMeters(recorderFrame);
     recorderLayout->addWidget(cmdRecord, 0, 0);
     recorderLayout->addWidget(cmdStopRec, 0, 1);
@@ -142,6 +150,7 @@ void frmMain::buildControls() {
     recorderLayout->addWidget(IndL, 3, 0, 1, 2);
     recorderLayout->addWidget(IndR, 4, 0, 1, 2);
     recorderLayout->addWidget(lblStreaming, 5, 0, 1, 2);
+    recorderLayout->addWidget(lblDeviceStatus, 6, 0, 1, 2);
 
     auto* settingsFrame = new QGroupBox(QStringLiteral("Settings"), central);
     auto* settingsLayout = new QVBoxLayout(settingsFrame);
@@ -394,6 +403,12 @@ void frmMain::TrayICon_LeftButtonUp() {
 void frmMain::refreshTrayState() {
     if (!TrayICon)
         return;
+    if (!m_lostDevice.isEmpty() && !AnyLoggerRecording()) {
+        TrayICon->setIcon(AppIcons::stoppedIcon());
+        TrayICon->setToolTip(lblDeviceStatus->text());
+        m_trayState = kTrayStopped;
+        return;
+    }
     if (AnyLoggerRecording()) {
         if (m_trayState.compare(kTrayRecording, Qt::CaseInsensitive) == 0)
             return;
@@ -498,6 +513,7 @@ bool frmMain::StartLogger(Tavlo* logger) {
 
 void frmMain::StopLoggers() {
     BusyScope busy(*this);
+    forgetLostDevice();
     const QString stopped = currentRecording();
     EnableControls(false);
     lblStreaming->hide();
@@ -513,6 +529,7 @@ void frmMain::StopLoggers() {
 
 void frmMain::cmdRecord_Click() {
     BusyScope busy(*this);
+    forgetLostDevice();
     m_tavrel[0]->StopRecording();
     m_tavrel[1]->StopRecording();
     m_tavrel[0]->setSynchronised(false);

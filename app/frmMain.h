@@ -22,6 +22,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSystemTrayIcon;
+class QTimer;
 class Tavlo;
 class SignalCloser;
 namespace meter {
@@ -163,6 +164,8 @@ public:
     QLabel* lblPath;
     QLabel* lblAvailSpace;
     QLabel* lblStreaming;
+    // What went wrong with the capture device while no file records; hidden otherwise.
+    QLabel* lblDeviceStatus;
     QProgressBar* PBarSpace;
     meter::Indicator* IndL;
     meter::Indicator* IndR;
@@ -207,6 +210,13 @@ private:
     // while one of them records, and tells the event.
     bool startNextFile(Tavlo* next, Tavlo* previous, const QString& why);
     void finaliseRecordingsOfTheLastRun(double lastStarted);
+    // The capture device vanished mid-recording: told, and retried every two seconds until it is
+    // back, when recording resumes in a new file.
+    void captureDeviceLost(const QString& file, const QString& text);
+    void retryLostDevice();
+    bool captureDevicePresent(const QString& name);
+    // Stop, Record and close end the wait for a lost device.
+    void forgetLostDevice();
     // The file the recording logger writes, empty when none records.
     QString currentRecording() const;
     // An event for the log and the user's alarm command.
@@ -267,6 +277,8 @@ private:
     bool m_terminating = false;
     bool m_closePending = false;
     int m_busyDepth = 0;
+    QString m_lostDevice;
+    QTimer* m_deviceRetry;
     // Set when the window has unloaded; the deadline a signal starts looks at it.
     std::shared_ptr<std::atomic<bool>> m_closedInTime = std::make_shared<std::atomic<bool>>(false);
     int m_exitStatus = 0;

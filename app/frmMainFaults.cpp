@@ -8,6 +8,9 @@
 #include "platform/AlarmHook.h"
 #include "platform/DayNumber.h"
 
+#include <QLabel>
+#include <QTimer>
+
 #include <QDirIterator>
 #include <QFileInfo>
 
@@ -22,21 +25,25 @@ void frmMain::raiseEvent(const QString& event, platform::LogLevel level, const Q
     platform::AlarmHook::raise(event, level, message, currentRecording());
 }
 
-// No space: old recordings go, and recording stops when that does not free the drive. Any other
-// fault, or a drive that has room again, is a failed file change: a new file on the other logger,
-// or on the same one when the other cannot start.
+// A capture device that has gone is waited for. No space: old recordings go, and recording stops
+// when that does not free the drive. Any other fault, or a drive that has room again, is a failed
+// file change: a new file on the other logger, or on the same one when the other cannot start.
 void frmMain::Tavrel_WriteFailed(int index, int kind, const QString& text) {
     if (m_unloaded)
         return;
     BusyScope busy(*this);
     Tavlo* failed = m_tavrel[index];
     const QString file = failed->FileName();
+    failed->OutputFileName(QString());
+    if (kind == static_cast<int>(media::GraphErrorKind::CaptureDevice)) {
+        captureDeviceLost(file, text);
+        return;
+    }
     const bool writing = kind == static_cast<int>(media::GraphErrorKind::NoSpace) ||
                          kind == static_cast<int>(media::GraphErrorKind::WriteError);
     platform::AlarmHook::raise(writing ? QStringLiteral("write-error")
                                        : QStringLiteral("recording-failed"),
                                platform::LogLevel::Error, text, file);
-    failed->OutputFileName(QString());
     if (kind == static_cast<int>(media::GraphErrorKind::NoSpace)) {
         QString drive = AudioPath();
         if (stopWhenStillFull(drive))
@@ -65,4 +72,53 @@ void frmMain::finaliseRecordingsOfTheLastRun(double lastStarted) {
             platform::logLine(platform::LogLevel::Warning,
                               QStringLiteral("Could not finalise ") + path);
     }
+}
+
+void frmMain::captureDeviceLost(const QString& file, const QString& text) {
+    if (AnyLoggerRecording())
+        return; // the other logger still records
+    m_lostDevice = m_tavrel[0]->CaptureDeviceName();
+    platform::AlarmHook::raise(
+        QStringLiteral("device-lost"), platform::LogLevel::Error,
+        QStringLiteral("Capture device lost: %1 (%2)").arg(m_lostDevice, text), file);
+    lblDeviceStatus->setText(QStringLiteral("Capture device lost: ") + m_lostDevice);
+    lblDeviceStatus->show();
+    setCountdownLabelsVisible(false);
+    refreshTrayState();
+    m_deviceRetry->start();
+}
+
+// Nothing is built, and so nothing can complain, until the device is listed again.
+void frmMain::retryLostDevice() {
+    if (m_lostDevice.isEmpty() || m_unloaded || m_busyDepth > 0)
+        return;
+    if (!captureDevicePresent(m_lostDevice))
+        return;
+    BusyScope busy(*this);
+    Tavlo* active = nullptr;
+    Tavlo* next = nullptr;
+    GetLoggers(active, next);
+    if (active || !StartLogger(next))
+        return;
+    const QString device = m_lostDevice;
+    forgetLostDevice();
+    setCountdownLabelsVisible(true);
+    raiseEvent(QStringLiteral("device-returned"), platform::LogLevel::Info,
+               QStringLiteral("Capture device back: %1; recording resumes").arg(device));
+    refreshTrayState();
+}
+
+// The device lists are read again (a device that returns may come back under another handle),
+// for both loggers, so that whichever builds next finds it.
+bool frmMain::captureDevicePresent(const QString& name) {
+    for (Tavlo* logger : m_tavrel)
+        logger->Initialise();
+    return m_tavrel[0]->colCapture().contains(name);
+}
+
+void frmMain::forgetLostDevice() {
+    m_lostDevice.clear();
+    m_deviceRetry->stop();
+    lblDeviceStatus->hide();
+    lblDeviceStatus->clear();
 }

@@ -8,6 +8,31 @@ namespace media {
 
 namespace {
 
+// A sound server moves a recording stream to another source when its own goes away (a card
+// unplugged, its module unloaded), and the recording would go on with the wrong input without a
+// word. Such a move is reported as the device's failure.
+void onCurrentDeviceChanged(GstElement* source, GParamSpec*, gpointer) {
+    gchar* wanted = nullptr;
+    gchar* current = nullptr;
+    g_object_get(source, "device", &wanted, "current-device", &current, nullptr);
+    if (wanted && *wanted && current && *current && g_strcmp0(wanted, current) != 0) {
+        GST_ELEMENT_ERROR(
+            source, RESOURCE, NOT_FOUND,
+            ("The capture device %s has gone (its stream moved to %s)", wanted, current),
+            (nullptr));
+    }
+    g_free(wanted);
+    g_free(current);
+}
+
+void watchForMovedStream(GstElement* source) {
+    GObjectClass* type = G_OBJECT_GET_CLASS(source);
+    if (g_object_class_find_property(type, "current-device") &&
+        g_object_class_find_property(type, "device"))
+        g_signal_connect(source, "notify::current-device", G_CALLBACK(onCurrentDeviceChanged),
+                         nullptr);
+}
+
 // Wraps a source element into a bin that ends in the fixed capture format.
 GstElement* makeCaptureBin(GstElement* source) {
     GstElement* bin = gst_bin_new(nullptr);
@@ -37,6 +62,7 @@ std::shared_ptr<CaptureSource> CaptureSource::fromDevice(GstDevice* device) {
     GstElement* source = gst_device_create_element(device, "source");
     if (!source)
         return {};
+    watchForMovedStream(source);
     return std::make_shared<CaptureSource>(makeCaptureBin(source));
 }
 
