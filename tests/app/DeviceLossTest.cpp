@@ -73,15 +73,25 @@ protected:
         if (window && !window->Unloaded())
             window->closeWithoutAsking();
         window.reset();
+        player.kill();
+        player.waitForFinished(2000);
         if (!module.isEmpty())
             pactl({"unload-module", module});
         media::FilterRegistry::instance().reset();
         QLocale::setDefault(QLocale::system());
     }
 
+    // A null sink of our own, with a player in it: an idle null sink's monitor delivers audio
+    // in long steps, as no sound card does.
     QString loadOwnDevice() {
-        return pactl({"load-module", "module-null-sink", "sink_name=veltrax_lost",
-                      "sink_properties=device.description=VeltraxLost"});
+        const QString loaded = pactl({"load-module", "module-null-sink", "sink_name=veltrax_lost",
+                                      "sink_properties=device.description=VeltraxLost"});
+        player.kill();
+        player.waitForFinished(2000);
+        player.start("gst-launch-1.0",
+                     {"-q", "audiotestsrc", "is-live=true", "wave=sine", "!", "pulsesink",
+                      "device=veltrax_lost", "buffer-time=40000", "latency-time=10000"});
+        return loaded;
     }
     void startRecordingFrom(const QString& device) {
         Settings::saveString("Settings", "CaptureDeviceName", device);
@@ -146,6 +156,7 @@ protected:
     QTemporaryDir audio;
     std::unique_ptr<frmMain> window;
     QString module;
+    QProcess player;
 };
 
 } // namespace
