@@ -237,6 +237,7 @@ private:
     void setCountdownLabelsVisible(bool visible);
     void deleteRecordingsOlderThan(int days);
     bool heldByALogger(const QFileInfo& file) const;
+    static bool safeToDeleteBelow(const QString& folder);
     sysmarr::ISystemInfo* systemInfo();
     DriveSizes systemDriveSizes();
     bool readDriveSizes(QString& drive);

@@ -9,6 +9,7 @@
 #include "sysmarr/ISystemInfo.h"
 #include "util/cDirEx.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -172,10 +173,18 @@ void frmMain::DeleteOldFiles() {
 // The age of a file is counted in calendar days from the day it was last written to today; the
 // times of day do not count.
 void frmMain::deleteRecordingsOlderThan(int days) {
+    const QString folder = AudioPath();
+    if (!safeToDeleteBelow(folder)) {
+        platform::logLine(platform::LogLevel::Warning,
+                          QStringLiteral("Old recordings are not deleted: the audio folder %1 is "
+                                         "not a folder of its own")
+                              .arg(folder));
+        return;
+    }
     util::cDirEx search;
     search.setCaseSensitive(false);
     search.setRecursiveSearch(true);
-    search.SearchFile(AudioPath() + QStringLiteral("*.mp3,*.wma"), 0, 0);
+    search.SearchFile(folder + QStringLiteral("*.mp3,*.wma"), 0, 0);
     if (search.Count() <= 0)
         return;
     const QDate today = platform::Clock::now().date();
@@ -187,6 +196,18 @@ void frmMain::deleteRecordingsOlderThan(int days) {
         if (written.isValid() && written.daysTo(today) > days)
             QFile::remove(path);
     }
+}
+
+// Deletion searches the whole tree below the audio folder, so that folder must be one made for
+// recordings: an existing absolute folder that is neither the file system's root nor the home
+// folder itself.
+bool frmMain::safeToDeleteBelow(const QString& folder) {
+    const QFileInfo info(folder);
+    if (!info.isAbsolute() || !info.isDir())
+        return false;
+    const QString canonical = info.canonicalFilePath();
+    return !canonical.isEmpty() && canonical != QDir::rootPath() &&
+           canonical != QFileInfo(QDir::homePath()).canonicalFilePath();
 }
 
 // The file a logger records into stays, however old its date looks (a clock set forward, a file

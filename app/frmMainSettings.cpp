@@ -57,8 +57,11 @@ QString defaultAudioPath() {
 } // namespace
 
 QString frmMain::AudioPath() {
-    const QString path =
-        Settings::getString(kSettings, QStringLiteral("AudioPath"), defaultAudioPath());
+    // An empty or relative stored path (edited by hand, or written by another tool) would make
+    // everything relative to wherever the program happens to run: it reads as the default.
+    QString path = Settings::getString(kSettings, QStringLiteral("AudioPath"), defaultAudioPath());
+    if (path.trimmed().isEmpty() || QFileInfo(path).isRelative())
+        path = defaultAudioPath();
     if (!QFileInfo(path).isDir()) {
         if (fileFolder().CreatePath(path))
             lblPath->setText(path);

@@ -111,3 +111,28 @@ TEST_F(OldRecordingsTest, AgeDialogAcceptsWholeDaysOnly) {
     // Far more days than a setting holds still means never.
     EXPECT_EQ(answer("1e12"), QString::number(INT_MAX));
 }
+
+TEST_F(OldRecordingsTest, DeletionStaysBelowAFolderMadeForRecordings) {
+    window->setAutoDeleteDays(1);
+    // An empty or relative stored path reads as the default folder, never as the root.
+    for (const QString stored : {"", "   ", "relative/folder"}) {
+        Settings::saveString("Settings", "AudioPath", stored);
+        EXPECT_TRUE(window->AudioPath().endsWith("/LoggedAudio/")) << qPrintable(stored);
+    }
+    // The home folder itself is never searched: an old recording lying there stays.
+    const QString home = QDir::homePath();
+    QFile old(home + "/old.wma");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("audio");
+    ASSERT_TRUE(old.flush());
+    ASSERT_TRUE(old.setFileTime(noonToday().addDays(-30), QFileDevice::FileModificationTime));
+    old.close();
+    Settings::saveString("Settings", "AudioPath", home);
+    window->DeleteOldFiles();
+    EXPECT_TRUE(QFileInfo::exists(home + "/old.wma"));
+    // Below it, a folder of its own is searched as ever.
+    Settings::saveString("Settings", "AudioPath", audio.path());
+    writeFile("Day/old.wma", noonToday().addDays(-30));
+    window->DeleteOldFiles();
+    EXPECT_FALSE(exists("Day/old.wma"));
+}
