@@ -1,31 +1,35 @@
 #include "app/RecordingNames.h"
 
-#include "platform/Clock.h"
-
 #include <QFileInfo>
 #include <QLocale>
 
-using platform::Clock;
+namespace {
 
-QString RecordingNames::DayFolderName() {
-    return QLocale().toString(Clock::now().date(), QStringLiteral("dddd dd MMMM")) +
-           QLatin1Char('/');
+QString twoDigits(int value) {
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
 
-QString RecordingNames::RecordingBaseName() {
-    const QString day = DayFolderName().chopped(1);
-    const auto twoDigits = [](int value) {
-        return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-    };
-    return day + QStringLiteral(" Started Hour ") + twoDigits(Clock::now().time().hour()) +
-           QStringLiteral(" at ") + twoDigits(Clock::now().time().minute()) +
-           QStringLiteral(" Minutes ") + twoDigits(Clock::now().time().second()) +
-           QStringLiteral(" Secs");
+} // namespace
+
+QString RecordingNames::DayFolderName(const QDateTime& moment) {
+    const QLocale locale;
+    const QDate date = moment.date();
+    return locale.standaloneDayName(date.dayOfWeek()) + QLatin1Char(' ') + twoDigits(date.day()) +
+           QLatin1Char(' ') + locale.standaloneMonthName(date.month()) + QLatin1Char('/');
 }
 
-QString RecordingNames::NewRecordingPath(const QString& audioPath, const QString& extension) {
+QString RecordingNames::RecordingBaseName(const QDateTime& moment) {
+    const QTime time = moment.time();
+    return DayFolderName(moment).chopped(1) + QStringLiteral(" Started Hour ") +
+           twoDigits(time.hour()) + QStringLiteral(" at ") + twoDigits(time.minute()) +
+           QStringLiteral(" Minutes ") + twoDigits(time.second()) + QStringLiteral(" Secs");
+}
+
+QString RecordingNames::NewRecordingPath(const QString& audioPath, const QString& extension,
+                                         const QDateTime& moment) {
+    const QString base = audioPath + DayFolderName(moment) + RecordingBaseName(moment);
     for (int n = 0;; ++n) {
-        QString candidate = audioPath + DayFolderName() + RecordingBaseName();
+        QString candidate = base;
         if (n > 0)
             candidate += QStringLiteral("(%1)").arg(n);
         candidate += extension;

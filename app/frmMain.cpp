@@ -478,8 +478,8 @@ bool frmMain::AnyLoggerRecording() const {
     return m_tavrel[0]->RecordState() == 2 || m_tavrel[1]->RecordState() == 2;
 }
 
-bool frmMain::MakeTodaysFolder() {
-    const QString folder = AudioPath() + RecordingNames::DayFolderName();
+bool frmMain::MakeTodaysFolder(const QDateTime& moment) {
+    const QString folder = AudioPath() + RecordingNames::DayFolderName(moment);
     return QFileInfo(folder).isDir() || fileFolder().CreatePath(folder);
 }
 
@@ -492,7 +492,9 @@ bool frmMain::StartLogger(Tavlo* logger) {
         Tavlo* active = nullptr;
         GetLoggers(active, logger);
     }
-    if (!MakeTodaysFolder()) {
+    // One reading of the clock names both the folder and the file in it.
+    const QDateTime now = platform::Clock::now();
+    if (!MakeTodaysFolder(now)) {
         message(QStringLiteral("Unable to create today's folder"), {}, PromptIcon::Critical);
         EnableControls(true);
         return false;
@@ -501,7 +503,7 @@ bool frmMain::StartLogger(Tavlo* logger) {
     if (logger->RecordState() == 0) {
         const QString extension =
             m_tavrel[0]->AudioFormat() == 0 ? QStringLiteral(".wma") : QStringLiteral(".mp3");
-        const QString path = RecordingNames::NewRecordingPath(AudioPath(), extension);
+        const QString path = RecordingNames::NewRecordingPath(AudioPath(), extension, now);
         if (logger->OutputFileName(path))
             result = logger->Record();
     }

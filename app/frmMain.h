@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Clock.h"
 #include "platform/EventLog.h"
 #include "platform/Prompts.h"
 
@@ -98,8 +99,8 @@ public:
     void FillEncoderList();
     void FillDeviceList();
     void ConfigureMp3Encoder();
-    // Today's folder below the audio path exists afterwards, or false.
-    bool MakeTodaysFolder();
+    // The day folder of the moment below the audio path exists afterwards, or false.
+    bool MakeTodaysFolder(const QDateTime& moment = platform::Clock::now());
 
     // --- Old recordings, disk space, tray ---
     // Deletes the recordings (*.mp3, *.wma) below the audio path last written more than

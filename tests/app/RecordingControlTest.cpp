@@ -242,6 +242,14 @@ TEST(StatusTexts, FolderAndFileNamesFollowTheClockInTheUsersLanguage) {
               "Sunday 06 December Started Hour 14 at 05 Minutes 33 Secs");
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     EXPECT_EQ(RecordingNames::DayFolderName(), "dimanche 06 décembre/");
+    // Where a language names a month one way standing alone and another inside a date, the
+    // folder takes the name standing alone, as a calendar's heading shows it.
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    QLocale::setDefault(russian);
+    const QDateTime january(QDate(2027, 1, 4), QTime(9, 0));
+    EXPECT_TRUE(RecordingNames::DayFolderName(january).endsWith(
+        " 04 " + russian.standaloneMonthName(1) + "/"));
+    EXPECT_FALSE(RecordingNames::DayFolderName(january).contains(russian.monthName(1)));
     QLocale::setDefault(QLocale::system());
     Clock::useSystemClock();
 }
