@@ -63,7 +63,7 @@ void SampleRing::intake(const std::uint8_t* data, long length, const std::atomic
     if (watch && !watch->watchBuffer())
         watch = nullptr;
     int index = m_writeIndex.load(kRelaxed);
-    int received = m_valueCount.load(kRelaxed);
+    std::int64_t received = m_valueCount.load(kRelaxed);
     for (long i = 0; i < count && !disabled.load(kRelaxed); ++i) {
         if (index < 0)
             index = 0;

@@ -77,9 +77,12 @@ public:
     void resetWriteIndex() { m_writeIndex.store(0, std::memory_order_relaxed); }
     bool wrapped() const { return m_wrapped.load(std::memory_order_relaxed) != 0; }
     void clearWrapped() { m_wrapped.store(0, std::memory_order_relaxed); }
-    // Values received since the last allocation or stop.
-    int valueCount() const { return m_valueCount.load(std::memory_order_relaxed); }
+    // Values received since the last allocation or stop. 64 bits: a 32-bit count of 44.1 kHz
+    // stereo values runs out after 6.76 hours, inside every long file.
+    std::int64_t valueCount() const { return m_valueCount.load(std::memory_order_relaxed); }
     void resetValueCount() { m_valueCount.store(0, std::memory_order_relaxed); }
+    // Starts the count at a given value (tests of long recordings).
+    void setValueCount(std::int64_t count) { m_valueCount.store(count, std::memory_order_relaxed); }
     // The first element, as clients read the ring through BufferFull; 0 when there is none.
     qintptr address() const;
 
@@ -94,7 +97,7 @@ private:
     int m_valuesPerSecond = 0;
     std::atomic<int> m_writeIndex{0};
     std::atomic<int> m_wrapped{0};
-    std::atomic<int> m_valueCount{0};
+    std::atomic<std::int64_t> m_valueCount{0};
 };
 
 // One value as the intake is about to store it, with what a watch may want to know about the ring
@@ -103,7 +106,7 @@ class SampleRing::Arrival {
 public:
     // `following` points at the bytes after the value, `followingLength` says how many there are.
     Arrival(const SampleRing& ring, int index, std::int32_t value, const std::uint8_t* following,
-            long followingLength, int valuesBefore)
+            long followingLength, std::int64_t valuesBefore)
         : m_ring(ring), m_index(index), m_value(value), m_following(following),
           m_followingLength(followingLength), m_valuesBefore(valuesBefore) {}
 
@@ -113,7 +116,7 @@ public:
     // The value after it in the same buffer; 0 when it is the buffer's last.
     std::int32_t next() const;
     // Values received before this one since the last allocation or stop.
-    int valuesBefore() const { return m_valuesBefore; }
+    std::int64_t valuesBefore() const { return m_valuesBefore; }
     int valuesPerSecond() const { return m_ring.m_valuesPerSecond; }
     // The magnitudes of the stored values from index − 1 down to 1 (the first element is left
     // out), added up.
@@ -125,7 +128,7 @@ private:
     std::int32_t m_value;
     const std::uint8_t* m_following;
     long m_followingLength;
-    int m_valuesBefore;
+    std::int64_t m_valuesBefore;
 };
 
 } // namespace nexuvo

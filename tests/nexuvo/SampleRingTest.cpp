@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <vector>
 
 using nexuvo::SampleRing;
@@ -54,6 +56,17 @@ TEST(SampleRing, StoresLittleEndianValuesInArrivalOrderAndDropsAnOddByte) {
     // The ring's elements are plain 32-bit integers for a client reading it by address.
     const auto* raw = reinterpret_cast<const std::int32_t*>(f.ring.address());
     EXPECT_EQ(raw[1], -32768);
+}
+
+// A day file of 44.1 kHz stereo holds 7.6 billion values; the count must not turn negative
+// after 6.76 hours.
+TEST(SampleRing, CountsValuesPastWhatThirtyTwoBitsHold) {
+    Feeder f;
+    f.ring.allocate(kStereoValuesPerSecond);
+    const std::int64_t nearTheLimit = std::numeric_limits<std::int32_t>::max() - 1;
+    f.ring.setValueCount(nearTheLimit);
+    f.feed({0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x04, 0x00});
+    EXPECT_EQ(f.ring.valueCount(), nearTheLimit + 4);
 }
 
 TEST(SampleRing, WrapsAndSaysSoEveryFiveSecondsOfAudio) {
