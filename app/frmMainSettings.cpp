@@ -30,6 +30,7 @@ namespace {
 
 const QString kSettings = QStringLiteral("Settings");
 constexpr int kDefaultProfile = 6;
+constexpr int kProfileCount = 7;
 constexpr int kDefaultDeleteDays = 90;
 constexpr int kHighestPort = 65535;
 constexpr int kMostListeners = 50;
@@ -99,8 +100,11 @@ void frmMain::setInterval(int index) {
     m_tavrel[1]->setInterval(index);
 }
 
+// A stored value that names no profile (edited by hand) reads as the default, so the list always
+// shows what is recorded.
 int frmMain::Profile() const {
-    return Settings::getInt(kSettings, QStringLiteral("Profile"), kDefaultProfile);
+    const int profile = Settings::getInt(kSettings, QStringLiteral("Profile"), kDefaultProfile);
+    return profile >= 1 && profile <= kProfileCount ? profile : kDefaultProfile;
 }
 
 void frmMain::setProfile(int profile) {

@@ -148,6 +148,18 @@ TEST_F(MainWindowTest, ClosingAsksFirstButExitDoesNot) {
               Settings::getDate("Settings", "WhenLastStarted", 0));
 }
 
+TEST_F(MainWindowTest, AStoredProfileThatNamesNoneReadsAsTheDefault) {
+    for (const QString stored : {"0", "8", "-3"}) {
+        Settings::saveString("Settings", "Profile", stored);
+        frmMain window;
+        window.Form_Activate();
+        EXPECT_EQ(window.Profile(), 6) << qPrintable(stored);
+        EXPECT_EQ(window.cboProFile->currentText(), "Stereo Audio 96 Bitrate");
+        EXPECT_EQ(window.Tavrel(1)->Profile(), 6);
+        window.closeWithoutAsking();
+    }
+}
+
 TEST_F(MainWindowTest, LaterActivationsRunNothingAgain) {
     frmMain window;
     window.Form_Activate();
