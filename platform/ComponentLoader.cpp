@@ -79,6 +79,12 @@ QStringList ComponentLoader::searchPathsLocked() const {
         const QString appDir = QCoreApplication::applicationDirPath();
         paths << QDir::cleanPath(appDir + QStringLiteral("/../plugins"));
         paths << QDir::cleanPath(appDir + QStringLiteral("/plugins"));
+        // The installed layout: the program in <prefix>/bin, its component libraries in
+        // <prefix>/lib/veltrax (see the install rules in the top-level CMakeLists.txt). Listed
+        // only where that folder exists, so a build tree's search path stays as it was.
+        const QString installed = QDir::cleanPath(appDir + QStringLiteral("/../lib/veltrax"));
+        if (QFileInfo(installed).isDir())
+            paths << installed;
     }
     return paths;
 }

@@ -29,8 +29,9 @@ namespace platform {
 //                    "typeName": "Assist Class" } ] }
 //
 // Plugins are looked for in, in this order: the folders in VELTRAX_PLUGIN_PATH (colon-separated),
-// the folders given to addSearchPath() in the order given, <program folder>/../plugins and
-// <program folder>/plugins. When two libraries name the same ProgID or CLSID, the first found
+// the folders given to addSearchPath() in the order given, <program folder>/../plugins,
+// <program folder>/plugins and, where it exists, <program folder>/../lib/veltrax (where an
+// installed program keeps them). When two libraries name the same ProgID or CLSID, the first found
 // wins. Scanning reads only the metadata; a library is loaded when its first object is created and
 // stays loaded for the rest of the run.
 //
