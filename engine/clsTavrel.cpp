@@ -51,6 +51,8 @@ clsTavrel::~clsTavrel() {
 
 int clsTavrel::Initialise() {
     m_devices.clear();
+    // The enumerator names every device of the machine uniquely (same-named devices are
+    // numbered), so a refused key comes only from a list that was handed to it ready-made.
     for (const FilterItem& device : DeviceEnumerator::audioCaptureDevices()) {
         if (!m_devices.add(device.name(), device))
             return EngineMessages::kDuplicateKeyError;
