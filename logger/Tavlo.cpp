@@ -1,6 +1,7 @@
 #include "logger/Tavlo.h"
 
 #include "engine/EngineMessages.h"
+#include "media/NetworkSink.h"
 #include "platform/Clock.h"
 #include "platform/ComponentLoader.h"
 #include "platform/DayNumber.h"
@@ -9,6 +10,7 @@
 
 #include <QVBoxLayout>
 #include <cmath>
+#include <optional>
 
 using platform::Clock;
 using platform::Settings;
@@ -210,10 +212,14 @@ void Tavlo::cTavrel_GetQuillon(media::FilterPtr writer, media::FilterGraph*) {
     m_quillon->setProperty("ProfileType", m_engine->Profile());
     if (!UseStreaming())
         return;
+    // The host takes the stream off the other logger here; its listeners wait for this
+    // logger's sink on the port and hear this writer from then on.
+    const int port = PortNumber();
+    media::NetworkSink::HandOver handOver(port);
     emit AddingNetworkSink();
     int result = 0;
     QMetaObject::invokeMethod(m_quillon, "AddNetworkSink", Q_RETURN_ARG(int, result),
-                              Q_ARG(int, PortNumber()), Q_ARG(int, MaxClients()));
+                              Q_ARG(int, port), Q_ARG(int, MaxClients()));
     if (result == -1)
         m_streaming = true;
 }
@@ -293,6 +299,11 @@ void Tavlo::Timer1_Timer() {
         emit CountingDowntoInterval(remaining);
         if (remaining < 0) {
             m_nextChange = 0.0;
+            // The host records the next file on the other logger from within this call: the
+            // stream's listeners are kept for that logger's sink, whichever logger stops first.
+            std::optional<media::NetworkSink::HandOver> handOver;
+            if (m_streaming)
+                handOver.emplace(PortNumber());
             emit IntervalReached();
         }
     }

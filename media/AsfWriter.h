@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QUuid>
+#include <atomic>
 #include <memory>
 
 namespace media {
@@ -50,10 +51,13 @@ protected:
 private:
     bool isStopped() const;
     void applyProfile();
+    void watchMuxerFormats();
+    void releaseMuxerSelfReferences();
 
     WmaProfile m_profile;
     QString m_fileName;
     QList<std::shared_ptr<NetworkSink>> m_sinks;
+    std::atomic<int>* m_muxerFormats = nullptr; // owned by the probe on the muxer's input
 };
 
 } // namespace media

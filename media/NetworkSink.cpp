@@ -1,125 +1,88 @@
 #include "media/NetworkSink.h"
 
-#include <gio/gio.h>
-#include <vector>
-
 namespace media {
 
 using namespace ResultCode;
 
-namespace {
-
-void closeListener(GSocket* socket, GIOStream* connection) {
-    g_socket_close(socket, nullptr);
-    g_object_unref(connection);
-    g_object_unref(socket);
-}
-
-} // namespace
-
-NetworkSink::NetworkSink()
-    : m_server(static_cast<StreamServer::Listeners&>(*this)),
-      m_branch(static_cast<StreamBranch::Clients&>(*this)) {}
+NetworkSink::NetworkSink() : m_branch(static_cast<StreamBranch::Clients&>(*this)) {}
 
 NetworkSink::~NetworkSink() {
     close();
+    leaveStream();
 }
 
 HRESULT NetworkSink::open(int& port) {
-    const HRESULT hr = m_server.start(port);
-    if (SUCCEEDED(hr))
-        m_port = port;
-    return hr;
+    if (m_open)
+        return E_UNEXPECTED;
+    if (port < 0 || port > 65535)
+        return E_INVALIDARG;
+    leaveStream();
+    std::shared_ptr<StreamHub> stream;
+    const HRESULT hr = StreamHub::join(port, this, stream);
+    if (FAILED(hr))
+        return hr;
+    stream->setMaximumClients(m_maximumClients);
+    {
+        std::lock_guard lock(m_streamMutex);
+        m_stream = stream;
+    }
+    m_open = true;
+    m_port = port;
+    return S_OK;
 }
 
 HRESULT NetworkSink::close() {
-    if (!isOpen())
+    if (!m_open)
         return S_FALSE;
-    m_server.stop(); // no one joins from here on, and the port is free
+    m_open = false;
     m_port = 0;
-    closeAllListeners();
+    stream()->leave(this); // the stream closes with it, unless a hand-over keeps it
     return S_OK;
 }
 
 HRESULT NetworkSink::setMaximumClients(int count) {
     if (count < 0)
         return E_INVALIDARG;
-    std::lock_guard lock(m_mutex);
     m_maximumClients = count;
+    if (m_open)
+        stream()->setMaximumClients(count);
     return S_OK;
 }
 
-int NetworkSink::maximumClients() const {
-    std::lock_guard lock(m_mutex);
-    return m_maximumClients;
-}
-
 int NetworkSink::clientCount() const {
-    std::lock_guard lock(m_mutex);
-    return static_cast<int>(m_listeners.size());
+    return m_open ? stream()->clientCount() : 0;
 }
 
-bool NetworkSink::hasRoomForListener(int joining) {
-    std::lock_guard lock(m_mutex);
-    return static_cast<int>(m_listeners.size()) + joining < m_maximumClients;
+std::shared_ptr<StreamHub> NetworkSink::stream() const {
+    std::lock_guard lock(m_streamMutex);
+    return m_stream;
 }
 
-void NetworkSink::addListener(GIOStream* connection, GSocket* socket) {
+// This sink's audio goes nowhere from here on.
+void NetworkSink::leaveStream() {
+    std::shared_ptr<StreamHub> stream;
     {
-        std::lock_guard lock(m_mutex);
-        m_listeners.emplace(socket, Listener{connection, false});
+        std::lock_guard lock(m_streamMutex);
+        stream.swap(m_stream);
     }
-    // Outside the lock, which the sink's reports take. Not started: the listener waits for the
-    // next stream.
-    if (m_branch.isStarted())
-        m_branch.addClient(socket);
+    if (stream)
+        stream->removeFeed(this);
 }
 
-void NetworkSink::clientAdded(GSocket* socket) {
-    std::lock_guard lock(m_mutex);
-    auto it = m_listeners.find(socket);
-    if (it != m_listeners.end())
-        it->second.streaming = true;
+void NetworkSink::detach() {
+    m_branch.detach(); // the stream hears that this audio ended
+    if (!m_open)
+        leaveStream();
 }
 
-// A listener left: it hung up, fell too far behind, was dropped, or the graph stopped.
-void NetworkSink::clientRemoved(GSocket* socket) {
-    GIOStream* connection = nullptr;
-    {
-        std::lock_guard lock(m_mutex);
-        auto it = m_listeners.find(socket);
-        if (it == m_listeners.end())
-            return;
-        connection = it->second.connection;
-        m_listeners.erase(it);
-    }
-    closeListener(socket, connection);
+void NetworkSink::audioReady(GstSample* sample) {
+    if (const std::shared_ptr<StreamHub> hub = stream())
+        hub->deliver(this, sample, m_packetSize);
 }
 
-// Those who came while the graph was stopped join now.
-void NetworkSink::streamStarted() {
-    std::vector<GSocket*> waiting;
-    {
-        std::lock_guard lock(m_mutex);
-        for (const auto& [socket, listener] : m_listeners) {
-            if (!listener.streaming)
-                waiting.push_back(socket);
-        }
-    }
-    for (GSocket* socket : waiting)
-        m_branch.addClient(socket);
-}
-
-void NetworkSink::closeAllListeners() {
-    m_branch.dropClients();
-    // Those still waiting for a stream are closed here.
-    std::map<GSocket*, Listener> left;
-    {
-        std::lock_guard lock(m_mutex);
-        left.swap(m_listeners);
-    }
-    for (const auto& [socket, listener] : left)
-        closeListener(socket, listener.connection);
+void NetworkSink::audioEnded() {
+    if (const std::shared_ptr<StreamHub> hub = stream())
+        hub->flowEnded(this);
 }
 
 } // namespace media

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "media/StreamBranch.h"
-#include "media/StreamServer.h"
+#include "media/StreamHub.h"
 #include "platform/ResultCodes.h"
 
-#include <map>
+#include <atomic>
+#include <memory>
 #include <mutex>
 
 namespace media {
@@ -18,13 +19,24 @@ class AsfWriter;
 //
 // Open it, set the limit, then add it to a writer (AsfWriter::addSink), normally while the
 // graph is stopped: the stream flows whenever the graph runs. A listener who comes while the
-// graph is stopped waits for it to run; stopping the graph drops the listeners. Close drops
-// every listener and frees the port at once; the sink may stay on its writer, closed.
+// graph is stopped waits for it to run; stopping the graph ends the stream and drops the
+// listeners. Close drops every listener and frees the port at once; the sink may stay on its
+// writer, closed.
 //
-// The HTTP side runs on a thread of its own and the stream is written by the branch's sink on
-// its own thread; the members are called from the thread that owns the graph.
-class NetworkSink : private StreamServer::Listeners, private StreamBranch::Clients {
+// The stream belongs to the port (StreamHub), not to the sink. While a HandOver lives for the
+// port, a sink that closes leaves the stream and its listeners to the sink that opens next on the
+// port, and that sink's writer feeds them from then on: one header per listener, audio without a
+// break. So listeners stay connected across a file change, where one logger's writer follows the
+// other's. Until its writer lets go of it, a sink closed in a hand-over still feeds the stream
+// whenever no newer sink's audio flows (its graph may record a moment longer than the next one
+// needs to start).
+//
+// The HTTP side runs on a thread of its own and the audio comes on the writer's streaming
+// thread; the members are called from the thread that owns the graph.
+class NetworkSink : private StreamBranch::Clients {
 public:
+    using HandOver = StreamHub::HandOver;
+
     static constexpr int kDefaultMaximumClients = 5;
 
     NetworkSink();
@@ -36,18 +48,20 @@ public:
     bool isValid() const { return m_branch.isValid(); }
 
     // Listens on `port` on all interfaces; 0 takes any free port, which is written back. Fails
-    // (E_FAIL) when the port is in use, E_INVALIDARG outside 0..65535, E_UNEXPECTED when open.
+    // (E_FAIL) when the port is in use (during a hand-over on the port, a stream of this process
+    // there is joined instead), E_INVALIDARG outside 0..65535, E_UNEXPECTED when open.
     HRESULT open(int& port);
-    // Drops every listener and frees the port. S_FALSE when it was not open.
+    // Drops every listener and frees the port (in a hand-over: leaves them to the next sink).
+    // S_FALSE when it was not open.
     HRESULT close();
-    bool isOpen() const { return m_server.isRunning(); }
+    bool isOpen() const { return m_open; }
     // The port listened on, 0 when closed.
     int port() const { return m_port; }
 
     // 0 turns every listener away; negative counts are refused (E_INVALIDARG).
     HRESULT setMaximumClients(int count);
-    int maximumClients() const;
-    // Listeners connected to the stream (receiving it, or waiting for the graph to run).
+    int maximumClients() const { return m_maximumClients; }
+    // Listeners connected to the stream (receiving it, or waiting for audio); 0 when closed.
     int clientCount() const;
 
     // Whether a writer carries this sink.
@@ -58,27 +72,23 @@ private:
     HRESULT attachTo(GstElement* writerBin, GstElement* tee) {
         return m_branch.attach(writerBin, tee);
     }
-    void detach() { m_branch.detach(); }
-    void setPacketSize(unsigned bytes) { m_branch.setPacketSize(bytes); }
+    void detach();
+    void setPacketSize(unsigned bytes) { m_packetSize = bytes; }
 
-    struct Listener {
-        GIOStream* connection; // held with the socket until the listener leaves
-        bool streaming;        // the branch's sink has taken it
-    };
+    void audioReady(GstSample* sample) override;
+    void audioEnded() override;
+    std::shared_ptr<StreamHub> stream() const;
+    void leaveStream();
 
-    bool hasRoomForListener(int joining) override;
-    void addListener(GIOStream* connection, GSocket* socket) override;
-    void clientAdded(GSocket* socket) override;
-    void clientRemoved(GSocket* socket) override;
-    void streamStarted() override;
-    void closeAllListeners();
-
-    mutable std::mutex m_mutex;
+    std::atomic<unsigned> m_packetSize{4800};
     int m_maximumClients = kDefaultMaximumClients;
-    std::map<GSocket*, Listener> m_listeners;
+    bool m_open = false;
     int m_port = 0;
-    // Declared last, so destroyed first, while the listeners they report on are still here.
-    StreamServer m_server;
+    // The stream this sink feeds: the one it serves while open, afterwards until its writer lets
+    // go of it or it opens again. Read on the streaming thread under the mutex.
+    mutable std::mutex m_streamMutex;
+    std::shared_ptr<StreamHub> m_stream;
+    // Declared last, so destroyed first: no audio arrives once the members above go.
     StreamBranch m_branch;
 };
 

@@ -2,7 +2,6 @@
 
 #include "media/MediaSystem.h"
 
-#include <gio/gio.h>
 #include <gst/gst.h>
 #include <initializer_list>
 
@@ -13,7 +12,6 @@ using namespace ResultCode;
 namespace {
 
 constexpr int kLeakyDownstream = 2; // a full queue drops its oldest data
-constexpr int kRecoverToLatest = 1; // a listener that falls behind moves on to the newest packet
 
 GstElement* makeQueue() {
     GstElement* queue = gst_element_factory_make("queue", "buffer");
@@ -24,24 +22,29 @@ GstElement* makeQueue() {
     return queue;
 }
 
-GstElement* makeMuxer() {
-    GstElement* mux = gst_element_factory_make("asfmux", "mux");
-    if (mux)
-        g_object_set(mux, "streamable", TRUE, nullptr);
-    return mux;
+// Never waits: not for the clock (the source is live and paced already), not for a preroll.
+GstElement* makeSink() {
+    GstElement* sink = gst_element_factory_make("appsink", "audio");
+    if (sink)
+        g_object_set(sink, "sync", FALSE, "async", FALSE, "enable-last-sample", FALSE,
+                     "emit-signals", TRUE, "max-buffers", 1u, "wait-on-eos", FALSE, nullptr);
+    return sink;
 }
 
-void onClientAdded(GstElement*, GObject* socket, gpointer clients) {
-    static_cast<StreamBranch::Clients*>(clients)->clientAdded(G_SOCKET(socket));
-}
-
-void onSocketRemoved(GstElement*, GSocket* socket, gpointer clients) {
-    static_cast<StreamBranch::Clients*>(clients)->clientRemoved(socket);
+GstFlowReturn onNewSample(GstElement* sink, gpointer clients) {
+    GstSample* sample = nullptr;
+    g_signal_emit_by_name(sink, "pull-sample", &sample);
+    if (!sample)
+        return GST_FLOW_OK;
+    static_cast<StreamBranch::Clients*>(clients)->audioReady(sample);
+    gst_sample_unref(sample);
+    return GST_FLOW_OK;
 }
 
 GstPadProbeReturn onSinkEvent(GstPad*, GstPadProbeInfo* info, gpointer clients) {
-    if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_STREAM_START)
-        static_cast<StreamBranch::Clients*>(clients)->streamStarted();
+    const GstEventType type = GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info));
+    if (type == GST_EVENT_EOS || type == GST_EVENT_FLUSH_START)
+        static_cast<StreamBranch::Clients*>(clients)->audioEnded();
     return GST_PAD_PROBE_OK;
 }
 
@@ -50,24 +53,21 @@ GstPadProbeReturn onSinkEvent(GstPad*, GstPadProbeInfo* info, gpointer clients) 
 StreamBranch::StreamBranch(Clients& clients) : m_clients(clients) {
     MediaSystem::ensureInitialised();
     GstElement* queue = makeQueue();
-    GstElement* mux = makeMuxer();
-    GstElement* sink = gst_element_factory_make("multisocketsink", "listeners");
-    if (!queue || !mux || !sink) {
-        for (GstElement* element : {queue, mux, sink}) {
+    GstElement* sink = makeSink();
+    if (!queue || !sink) {
+        for (GstElement* element : {queue, sink}) {
             if (element)
                 gst_object_unref(gst_object_ref_sink(element));
         }
         return;
     }
     m_bin = GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)));
-    gst_bin_add_many(GST_BIN(m_bin), queue, mux, sink, nullptr);
-    gst_element_link_many(queue, mux, sink, nullptr);
+    gst_bin_add_many(GST_BIN(m_bin), queue, sink, nullptr);
+    gst_element_link(queue, sink);
     GstPad* input = gst_element_get_static_pad(queue, "sink");
     gst_element_add_pad(m_bin, gst_ghost_pad_new("sink", input));
     gst_object_unref(input);
-    m_mux = mux;
     m_sink = sink;
-    configureSink();
     watchSink();
 }
 
@@ -75,27 +75,18 @@ StreamBranch::~StreamBranch() {
     if (!m_bin)
         return;
     detach();
-    dropClients();
-    g_signal_handlers_disconnect_by_data(m_sink, &m_clients);
     gst_element_set_state(m_bin, GST_STATE_NULL);
+    g_signal_handlers_disconnect_by_data(m_sink, &m_clients);
     gst_object_unref(m_bin);
 }
 
-// The sink never waits: not for the clock (the source is live and paced already), not for a
-// preroll, not for a listener's socket.
-void StreamBranch::configureSink() {
-    g_object_set(m_sink, "sync", FALSE, "async", FALSE, "enable-last-sample", FALSE, "unit-format",
-                 GST_FORMAT_TIME, "units-soft-max", static_cast<gint64>(kSkipAfterMs) * GST_MSECOND,
-                 "recover-policy", kRecoverToLatest, "units-max",
-                 static_cast<gint64>(kDropAfterMs) * GST_MSECOND, "timeout",
-                 static_cast<guint64>(kInactivityTimeoutMs) * GST_MSECOND, nullptr);
-}
-
 void StreamBranch::watchSink() {
-    g_signal_connect(m_sink, "client-added", G_CALLBACK(onClientAdded), &m_clients);
-    g_signal_connect(m_sink, "client-socket-removed", G_CALLBACK(onSocketRemoved), &m_clients);
+    g_signal_connect(m_sink, "new-sample", G_CALLBACK(onNewSample), &m_clients);
     GstPad* input = gst_element_get_static_pad(m_sink, "sink");
-    gst_pad_add_probe(input, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, onSinkEvent, &m_clients, nullptr);
+    gst_pad_add_probe(input,
+                      static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
+                                                   GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                      onSinkEvent, &m_clients, nullptr);
     gst_object_unref(input);
 }
 
@@ -140,25 +131,7 @@ void StreamBranch::detach() {
     m_teePad = nullptr;
     m_tee = nullptr;
     m_writerBin = nullptr;
-}
-
-void StreamBranch::setPacketSize(unsigned bytes) {
-    if (m_mux)
-        g_object_set(m_mux, "packet-size", bytes, nullptr);
-}
-
-bool StreamBranch::isStarted() const {
-    return m_sink && GST_STATE(m_sink) >= GST_STATE_READY;
-}
-
-void StreamBranch::addClient(GSocket* socket) {
-    if (m_sink)
-        g_signal_emit_by_name(m_sink, "add", socket);
-}
-
-void StreamBranch::dropClients() {
-    if (m_sink)
-        g_signal_emit_by_name(m_sink, "clear");
+    m_clients.audioEnded();
 }
 
 } // namespace media

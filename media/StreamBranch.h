@@ -4,38 +4,26 @@
 
 typedef struct _GstElement GstElement;
 typedef struct _GstPad GstPad;
-typedef struct _GSocket GSocket;
+typedef struct _GstSample GstSample;
 
 namespace media {
 
-// The elements that turn a writer's encoded audio into a live ASF stream for a set of sockets:
-// a leaky queue (a slow branch never holds up the file), an ASF muxer writing a streamable
-// stream (its header travels as the stream header, so every listener gets it before any
-// packet), and a multi-socket sink that writes to each listener without blocking. A listener
-// that falls behind is moved on to the newest packet; one that stops reading altogether is
-// dropped.
-//
-// The sink takes clients only while it is started (the graph runs); when it stops it drops them
-// all.
+// The elements that take a writer's encoded audio out to a network stream: a leaky queue (a slow
+// branch never holds up the file) and a sink that hands every buffer, with its format, to the
+// branch's owner as it comes. The stream itself (muxer, listeners) is the owner's.
 class StreamBranch {
 public:
-    // What the branch reports, on whichever thread noticed (a streaming thread, or the caller of
-    // addClient, dropClients or a state change).
+    // What the branch reports, on the writer's streaming thread (or on the caller of detach).
     class Clients {
     public:
         virtual ~Clients() = default;
-        // The sink took the socket (from within addClient).
-        virtual void clientAdded(GSocket* socket) = 0;
-        // The socket has left the sink and may be closed now.
-        virtual void clientRemoved(GSocket* socket) = 0;
-        // A stream begins: the sink takes clients from now on.
-        virtual void streamStarted() = 0;
+        // A buffer of encoded audio, with its caps.
+        virtual void audioReady(GstSample* sample) = 0;
+        // The audio stopped: the writer's graph drains or flushes, or the branch was taken off.
+        virtual void audioEnded() = 0;
     };
 
     static constexpr int kQueueMs = 2000;
-    static constexpr int kSkipAfterMs = 5000;
-    static constexpr int kDropAfterMs = 15000;
-    static constexpr int kInactivityTimeoutMs = 20000;
 
     explicit StreamBranch(Clients& clients);
     ~StreamBranch();
@@ -51,23 +39,11 @@ public:
     void detach();
     bool isAttached() const { return m_tee != nullptr; }
 
-    // Only while the writer is stopped.
-    void setPacketSize(unsigned bytes);
-
-    // Whether the sink takes clients now.
-    bool isStarted() const;
-    // The sink reports clientAdded when it takes the socket; it does not while stopped.
-    void addClient(GSocket* socket);
-    // Removes every socket from the sink (each is reported removed).
-    void dropClients();
-
 private:
-    void configureSink();
     void watchSink();
 
     Clients& m_clients;
     GstElement* m_bin = nullptr;
-    GstElement* m_mux = nullptr;
     GstElement* m_sink = nullptr;
     GstElement* m_writerBin = nullptr;
     GstElement* m_tee = nullptr;

@@ -48,7 +48,8 @@ public:
     void setProfileType(int profileType);
 
     // Closes any sink held, then opens a new one on the port with the listener limit and adds it
-    // to the writer. -1 when the sink serves, else 0.
+    // to the writer; during a hand-over on the port it takes over the stream there, listeners
+    // and all. -1 when the sink serves, else 0.
     Q_INVOKABLE int AddNetworkSink(int PortNumber, int MaxClients);
     // -1 when a writer that can carry network sinks is held, else 0. Changes nothing.
     Q_INVOKABLE int AddScriptStream();
@@ -57,7 +58,9 @@ public:
     // the graph there under that name. The registration's result code.
     Q_INVOKABLE int AddToROT(QObject* pGraphBuilder);
     // Closes the sink held, so its listeners are dropped and its port is free; the sink stays on
-    // the writer. 0 without a writer, -1000 when the writer carries no sinks, else -1.
+    // the writer. While a hand-over is under way on the port (media::NetworkSink::HandOver, as
+    // at a file change), the listeners stay connected for the sink that opens next there.
+    // 0 without a writer, -1000 when the writer carries no sinks, else -1.
     Q_INVOKABLE int RemoveNetworkSink();
     // The modal about box, through platform::Prompts.
     Q_INVOKABLE void AboutBox();

@@ -185,6 +185,31 @@ TEST(FilterGraph, PipelineIsFreedWithTheGraphAfterRunning) {
     EXPECT_TRUE(freed);
 }
 
+// The same for a WMA writer run twice (a trial run, then the recording): its file muxer too is
+// freed, with everything it holds.
+TEST(FilterGraph, WmaWriterIsFreedWithItsGraphAfterRunningTwice) {
+    QTemporaryDir dir;
+    bool freed = false;
+    {
+        CaptureChain chain =
+            TestGraphs::captureToWma(TestGraphs::fastTone(0.3), dir.filePath("freed.wma"));
+        ASSERT_EQ(chain.result, ResultCode::S_OK);
+        chain.graph->setNoClock(true);
+        ASSERT_TRUE(SUCCEEDED(chain.graph->run()));
+        chain.graph->stop();
+        ASSERT_TRUE(SUCCEEDED(chain.graph->run()));
+        ASSERT_TRUE(TestGraphs::waitForCompletion(*chain.graph));
+        chain.graph->stop();
+        GstElement* mux = gst_bin_get_by_name(GST_BIN(chain.writer->element()), "mux");
+        ASSERT_TRUE(mux);
+        g_object_weak_ref(
+            G_OBJECT(mux), [](gpointer flag, GObject*) { *static_cast<bool*>(flag) = true; },
+            &freed);
+        gst_object_unref(mux);
+    }
+    EXPECT_TRUE(freed);
+}
+
 TEST(FilterGraph, MissingSourceFileIsRefusedAndAVanishedOneFailsToRun) {
     FilterGraph graph;
     FilterPtr source, renderer;

@@ -202,3 +202,40 @@ TEST(NetworkSink, BadInputLeavesTheRecordingAndTheListenersUndisturbed) {
     EXPECT_TRUE(streaming.clientCountBecomes(3)); // listener, stuck and newcomer
     streaming.recording.stopAndExpectWholeFile();
 }
+
+// At a file change the next writer's sink takes the stream over: the listener stays connected
+// and receiving. A hand-over that no sink takes closes the stream and frees the port.
+TEST(NetworkSink, HandOverKeepsTheListenersForTheNextSinkOnThePortAndClosesWhenNoneComes) {
+    StreamingRecording first;
+    first.recording.run();
+    StreamListener listener(first.port);
+    ASSERT_TRUE(listener.waitForBodyBytes(1000));
+
+    LiveRecording next;
+    auto sink = std::make_shared<NetworkSink>();
+    {
+        NetworkSink::HandOver handOver(first.port);
+        EXPECT_EQ(first.sink->close(), S_OK);
+        int port = first.port;
+        ASSERT_EQ(sink->open(port), S_OK) << "joins the stream on the port";
+        ASSERT_EQ(next.writer()->addSink(sink), S_OK);
+    }
+    next.run();
+    LiveRecording::wait(500);
+    first.recording.stopAndExpectWholeFile();
+    expectStillReceiving(listener);
+    EXPECT_FALSE(listener.closedByServer());
+    EXPECT_EQ(sink->clientCount(), 1);
+    NetworkSink outsider;
+    int taken = first.port;
+    EXPECT_EQ(outsider.open(taken), E_FAIL) << "no hand-over: the port is in use";
+
+    {
+        NetworkSink::HandOver handOver(first.port);
+        sink->close();
+        EXPECT_FALSE(listener.closedByServer()) << "kept while the hand-over lasts";
+    }
+    EXPECT_TRUE(listener.waitForClose());
+    EXPECT_EQ(outsider.open(taken), S_OK) << "the port is free";
+    next.stopAndExpectWholeFile();
+}
