@@ -207,8 +207,9 @@ private:
     };
 
     bool userConfirmsClose();
-    // Starts `next` on a new file; when it cannot start, `previous` once more. Shows the countdown
-    // while one of them records, and tells the event.
+    // Starts `next` on a new file while `previous` still records, then stops `previous` (the two
+    // overlap briefly, so nothing is lost at the join); when `next` cannot start, `previous` on a
+    // new file. Shows the countdown while one of them records, and tells the event.
     bool startNextFile(Tavlo* next, Tavlo* previous, const QString& why);
     void finaliseRecordingsOfTheLastRun(double lastStarted);
     // The capture device vanished mid-recording: told, and retried every two seconds until it is
@@ -288,4 +289,5 @@ private:
     bool m_revertingProfile = false;
     bool m_inCountdown = false;
     int m_timingCount = 0;
+    bool m_changingFiles = false; // a file change is handing recording from one logger to the other
 };

@@ -80,7 +80,8 @@ void frmMain::UpdateDiskSpace() {
     // Without figures there is nothing to show, and an unknown free space is no full disk.
     if (m_freeMegaBytes && m_totalMegaBytes) {
         showDiskFigures(drive);
-        if (freeReadNow && *m_freeMegaBytes < 1)
+        // Not while a file change builds the next logger: the next reading decides.
+        if (freeReadNow && *m_freeMegaBytes < 1 && !m_changingFiles)
             stopWhenStillFull(drive);
     }
     showStreamingNotice();

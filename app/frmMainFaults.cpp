@@ -29,8 +29,15 @@ void frmMain::raiseEvent(const QString& event, platform::LogLevel level, const Q
 // when that does not free the drive. Any other fault, or a drive that has room again, is a failed
 // file change: a new file on the other logger, or on the same one when the other cannot start.
 void frmMain::Tavrel_WriteFailed(int index, int kind, const QString& text) {
-    if (m_unloaded)
+    if (m_unloaded || m_closing)
         return;
+    if (m_changingFiles) {
+        // Met while a file change builds the next logger (its build runs the event loop): handled
+        // once the change is done, so that nothing stops a logger under a build.
+        QTimer::singleShot(0, this,
+                           [this, index, kind, text] { Tavrel_WriteFailed(index, kind, text); });
+        return;
+    }
     BusyScope busy(*this);
     Tavlo* failed = m_tavrel[index];
     const QString file = failed->FileName();

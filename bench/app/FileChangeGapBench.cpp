@@ -1,14 +1,17 @@
-// The audio lost at each file change, measured from the files alone. The program records the
-// live ticks source (a tick every 100 ms, every tenth one louder) with a file change every
-// 30 s; the ticks at the end of one file and the start of the next tell how much audio is
-// missing between them. Also prints the peak memory of the process while recording.
+// The audio lost or heard twice at each file change, measured from the files alone. Both loggers
+// record the same signal through the sound server: ticks every 100 ms, every tenth one louder,
+// over a quiet bed ("Monitor of VeltraxTicks" of scripts/pulse-harness; a private server is
+// started when PULSE_SERVER is not set). The window changes files every few seconds, driven as
+// the loggers' timers drive it; afterwards each join is read back with ffmpeg, for WMA and for
+// MP3. Also prints the peak memory of the process while recording.
+#include "JoinCheck.h"
+
 #include "app/frmMain.h"
 #include "logger/Tavlo.h"
 #include "media/DeviceEnumerator.h"
 #include "platform/Settings.h"
 
 #include <QApplication>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -16,95 +19,157 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <thread>
 #include <vector>
 
 namespace {
 
-constexpr int kRate = 44100;
-constexpr double kTickSeconds = 0.1;
-constexpr int kTicksPerMarker = 10;
-constexpr int kChanges = 6;
-constexpr int kIntervalCode = 6; // a new file every 30 s
+constexpr int kChanges = 12;
+constexpr int kFileMs = 2500;
 
-struct Tick {
-    long sample;
-    bool marker;
+// The private sound server of the tests, when none is given.
+class SoundServer {
+public:
+    explicit SoundServer(const QString& folder) {
+        if (!qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+            return;
+        m_folder = folder;
+        if (harness("start") != 0) {
+            std::printf("the private sound server did not start (%s)\n", kHarness);
+            m_folder.clear();
+            return;
+        }
+        qputenv("PULSE_SERVER", QFile::encodeName("unix:" + folder + "/native"));
+        // A server just started stutters for a moment before its signals run steadily.
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+    }
+    ~SoundServer() {
+        if (!m_folder.isEmpty())
+            harness("stop");
+    }
+    SoundServer(const SoundServer&) = delete;
+    SoundServer& operator=(const SoundServer&) = delete;
+
+private:
+    static constexpr const char* kHarness = VELTRAX_SOURCE_DIR "/scripts/pulse-harness";
+    int harness(const char* action) const {
+        return QProcess::execute(QString::fromUtf8(kHarness),
+                                 {QString::fromUtf8(action), m_folder});
+    }
+    QString m_folder;
 };
 
-struct Decoded {
-    std::vector<Tick> ticks;
-    long length = 0;
+std::optional<media::FilterItem> ticksDevice() {
+    for (const media::FilterItem& item : media::DeviceEnumerator::audioCaptureDevices()) {
+        if (item.name() == joincheck::kTicksDevice)
+            return item;
+    }
+    return std::nullopt;
+}
+
+void runEventLoopFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+int recordingLogger(const frmMain& window) {
+    return window.Tavrel(0)->RecordState() == 2 ? 0 : window.Tavrel(1)->RecordState() == 2 ? 1 : -1;
+}
+
+struct Chain {
+    QStringList files;
+    std::vector<double> changeMs; // time the window spent in each change
 };
 
-Decoded decode(const QString& path) {
-    QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", {"-v", "error", "-i", path, "-f", "s16le", "-ac", "1", "-ar",
-                            QString::number(kRate), "-"});
-    ffmpeg.waitForFinished(60000);
-    const QByteArray pcm = ffmpeg.readAllStandardOutput();
-    const auto* samples = reinterpret_cast<const std::int16_t*>(pcm.constData());
-    Decoded result;
-    result.length = pcm.size() / 2;
-    // A tick starts where the level rises after at least 20 ms of quiet; its loudness over the
-    // next 5 ms tells a marker (0.9 of full scale) from an ordinary tick (0.4).
-    const int quiet = kRate / 50;
-    int quietRun = quiet;
-    for (long i = 0; i < result.length; ++i) {
-        const int level = std::abs(static_cast<int>(samples[i]));
-        if (level < 2000) {
-            ++quietRun;
-            continue;
-        }
-        if (quietRun >= quiet) {
-            int peak = 0;
-            for (long j = i; j < std::min(result.length, i + kRate / 200); ++j)
-                peak = std::max(peak, std::abs(static_cast<int>(samples[j])));
-            result.ticks.push_back({i, peak > 0.65 * 32767});
-        }
-        quietRun = 0;
+// Records a chain of kChanges + 1 files in one format; empty when recording could not start.
+Chain recordChain(int format, const QString& audioFolder) {
+    platform::Settings::saveString("Settings", "AudioPath", audioFolder);
+    platform::Settings::saveInt("Settings", "AudioFormat", format);
+    frmMain window;
+    window.Form_Activate();
+    Chain chain;
+    if (window.Tavrel(0)->AudioFormat() != format) {
+        window.closeWithoutAsking();
+        return chain;
     }
-    return result;
+    for (int i = 0; i < 2; ++i)
+        window.Tavrel(i)->Timer1()->stop(); // the changes come from here
+    window.cmdRecord_Click();
+    if (recordingLogger(window) < 0) {
+        window.closeWithoutAsking();
+        return chain;
+    }
+    chain.files << window.Tavrel(0)->FileName();
+    for (int change = 0; change < kChanges; ++change) {
+        runEventLoopFor(kFileMs);
+        const int active = recordingLogger(window);
+        if (active < 0)
+            break;
+        QElapsedTimer spent;
+        spent.start();
+        window.Tavrel_IntervalReached(active);
+        chain.changeMs.push_back(spent.nsecsElapsed() / 1e6);
+        const int now = recordingLogger(window);
+        if (now < 0)
+            break;
+        chain.files << window.Tavrel(now)->FileName();
+    }
+    runEventLoopFor(kFileMs);
+    window.StopLoggers();
+    window.closeWithoutAsking();
+    return chain;
 }
 
-// Position of a tick in the ten-tick cycle, 0 for a marker, counted from the nearest marker in
-// the file.
-int phaseOf(const std::vector<Tick>& ticks, std::size_t index) {
-    for (std::size_t back = 0; back <= index; ++back) {
-        if (ticks[index - back].marker)
-            return static_cast<int>(back % kTicksPerMarker);
+// Prints every join and a summary; false when a file could not be read.
+bool report(const char* format, const Chain& chain) {
+    std::vector<joincheck::Recording> files;
+    for (const QString& path : chain.files) {
+        files.push_back(joincheck::read(path));
+        if (!files.back().error.isEmpty()) {
+            std::printf("  %s\n", qPrintable(files.back().error));
+            return false;
+        }
     }
-    for (std::size_t ahead = index; ahead < ticks.size(); ++ahead) {
-        if (ticks[ahead].marker)
-            return static_cast<int>((kTicksPerMarker - (ahead - index) % kTicksPerMarker) %
-                                    kTicksPerMarker);
+    std::vector<double> gaps;
+    int irregular = files.front().irregularTicks;
+    for (std::size_t i = 1; i < files.size(); ++i) {
+        const double gap = joincheck::gapBetween(files[i - 1], files[i]);
+        gaps.push_back(gap);
+        irregular += files[i].irregularTicks;
+        std::printf(
+            "  %s join %2zu: %s %5.1f ms  (window busy %4.0f ms; files of %.2f s, %.2f s)\n",
+            format, i, gap > 0 ? "lost    " : "repeated", std::abs(gap) * 1000,
+            chain.changeMs[i - 1], files[i - 1].seconds(), files[i].seconds());
     }
-    return -1;
-}
-
-// Seconds of audio between the end of one file and the start of the next.
-double gapBetween(const Decoded& before, const Decoded& after) {
-    if (before.ticks.empty() || after.ticks.empty())
-        return NAN;
-    const int lastPhase = phaseOf(before.ticks, before.ticks.size() - 1);
-    const int firstPhase = phaseOf(after.ticks, 0);
-    if (lastPhase < 0 || firstPhase < 0)
-        return NAN;
-    const double tail = double(before.length - before.ticks.back().sample) / kRate;
-    const double head = double(after.ticks.front().sample) / kRate;
-    int steps = (firstPhase - lastPhase + kTicksPerMarker) % kTicksPerMarker;
-    double gap = steps * kTickSeconds - tail - head;
-    while (gap < -0.02) { // the next tick of the same phase lies a whole cycle later
-        steps += kTicksPerMarker;
-        gap = steps * kTickSeconds - tail - head;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].irregularTicks > 0)
+            std::printf(
+                "  %s file %zu: %d ticks missing or out of place, the first %.3f s into %.3f s\n",
+                format, i, files[i].irregularTicks, files[i].firstIrregular, files[i].seconds());
     }
-    return gap;
+    if (gaps.empty())
+        return false;
+    std::vector<double> sorted = gaps;
+    std::sort(sorted.begin(), sorted.end());
+    const double worstLoss = std::max(0.0, sorted.back());
+    const double mostRepeated = std::max(0.0, -sorted.front());
+    std::printf("%s: %zu joins; median %+.1f ms (+ lost, - repeated); worst loss %.1f ms "
+                "(target at most 20 ms); most repeated %.1f ms (target under 500 ms); %d ticks "
+                "missing or out of place inside the files\n",
+                format, gaps.size(), sorted[sorted.size() / 2] * 1000, worstLoss * 1000,
+                mostRepeated * 1000, irregular);
+    return true;
 }
 
 double peakResidentMegabytes() {
     QFile status("/proc/self/status");
-    status.open(QIODevice::ReadOnly);
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
@@ -118,51 +183,34 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
+    const SoundServer server(home.filePath("pulse"));
     QApplication app(argc, argv);
     platform::Settings::setApplicationName("veltrax");
-    platform::Settings::saveString("Settings", "AudioPath", home.filePath("audio"));
-    platform::Settings::saveString("Settings", "CaptureDeviceName",
-                                   media::DeviceEnumerator::kTestTicks);
-    media::DeviceEnumerator::overrideCaptureDevices(media::DeviceEnumerator::testSources());
 
-    frmMain window;
-    window.Form_Activate();
-    window.Tavrel(0)->setInterval(kIntervalCode);
-    window.Tavrel(1)->setInterval(kIntervalCode);
-    window.cmdRecord_Click();
-    std::printf("recording %d file changes of 30 s each…\n", kChanges);
-    std::fflush(stdout);
-    QEventLoop loop;
-    QTimer::singleShot((kChanges * 30 + 15) * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
-    window.StopLoggers();
-    const double peakMb = peakResidentMegabytes();
-
-    QStringList files;
-    QDirIterator it(home.filePath("audio"), {"*.wma"}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
-    files.sort();
-    std::vector<double> gaps;
-    Decoded previous = decode(files.value(0));
-    for (int i = 1; i < files.size(); ++i) {
-        Decoded current = decode(files[i]);
-        const double gap = gapBetween(previous, current);
-        std::printf("  change %d: %.0f ms\n", i, gap * 1000);
-        if (!std::isnan(gap))
-            gaps.push_back(gap);
-        previous = std::move(current);
-    }
-    if (gaps.empty()) {
-        std::printf("no file changes measured (%lld files)\n",
-                    static_cast<long long>(files.size()));
+    const std::optional<media::FilterItem> device = ticksDevice();
+    if (!device) {
+        std::printf("no capture device \"%s\": the sound server lacks the tick signal of "
+                    "scripts/pulse-harness\n",
+                    qPrintable(joincheck::kTicksDevice));
         return 1;
     }
-    std::sort(gaps.begin(), gaps.end());
-    std::printf("audio lost per file change: median %.0f ms over %zu changes (target under "
-                "200 ms)\n",
-                gaps[gaps.size() / 2] * 1000, gaps.size());
-    std::printf("peak resident memory while recording: %.1f MB (target under 100 MB)\n", peakMb);
-    window.closeWithoutAsking();
-    return 0;
+    media::DeviceEnumerator::overrideCaptureDevices(QList<media::FilterItem>{*device});
+    platform::Settings::saveString("Settings", "CaptureDeviceName", joincheck::kTicksDevice);
+
+    bool measured = false;
+    for (const auto& [format, name] : {std::pair{0, "WMA"}, std::pair{1, "MP3"}}) {
+        std::printf("%s: %d file changes, %.1f s apart, recording %s…\n", name, kChanges,
+                    kFileMs / 1000.0, qPrintable(joincheck::kTicksDevice));
+        std::fflush(stdout);
+        const Chain chain = recordChain(format, home.filePath(QStringLiteral("audio-") + name));
+        if (chain.files.size() < 2) {
+            std::printf("%s: recording did not start or change files; not measured\n", name);
+            continue;
+        }
+        measured = report(name, chain) || measured;
+        std::fflush(stdout);
+    }
+    std::printf("peak resident memory while recording: %.1f MB (target under 100 MB)\n",
+                peakResidentMegabytes());
+    return measured ? 0 : 1;
 }
