@@ -14,6 +14,7 @@ using namespace ResultCode;
 namespace {
 
 constexpr unsigned kSweepIntervalMs = 1000;
+constexpr const char* kBodyRefused = "Requests with a body are not served here.\n";
 
 void respondAndClose(SoupServerMessage* message, unsigned status, const char* text) {
     soup_server_message_set_status(message, status, nullptr);
@@ -21,6 +22,19 @@ void respondAndClose(SoupServerMessage* message, unsigned status, const char* te
                                  "close");
     soup_server_message_set_response(message, "text/plain", SOUP_MEMORY_STATIC, text,
                                      std::strlen(text));
+}
+
+// Whether the request announces a body (a length above 0, or chunks).
+bool hasBody(SoupServerMessage* message) {
+    SoupMessageHeaders* headers = soup_server_message_get_request_headers(message);
+    switch (soup_message_headers_get_encoding(headers)) {
+    case SOUP_ENCODING_NONE:
+        return false;
+    case SOUP_ENCODING_CONTENT_LENGTH:
+        return soup_message_headers_get_content_length(headers) > 0;
+    default:
+        return true;
+    }
 }
 
 void setStreamHeaders(SoupServerMessage* message) {
@@ -185,6 +199,11 @@ void StreamServer::onRequestStarted(SoupServer*, SoupServerMessage* message, voi
     static_cast<StreamServer*>(self)->watch(message);
 }
 
+void StreamServer::onGotHeaders(SoupServerMessage* message, void* self) {
+    if (hasBody(message))
+        static_cast<StreamServer*>(self)->refuseBody(message);
+}
+
 void StreamServer::onRequestEnded(SoupServer*, SoupServerMessage* message, void* self) {
     static_cast<StreamServer*>(self)->forget(message);
 }
@@ -209,6 +228,7 @@ void StreamServer::watch(SoupServerMessage* message) {
         cutOff(longestWaiting());
     m_waiting.emplace(message, g_get_monotonic_time());
     g_object_weak_ref(G_OBJECT(message), &StreamServer::onMessageGone, this);
+    g_signal_connect(message, "got-headers", G_CALLBACK(&StreamServer::onGotHeaders), this);
 }
 
 // A listener whose response is already going out is passed over while there is another.
@@ -296,6 +316,30 @@ void StreamServer::handOver(SoupServerMessage* message) {
         return;
     }
     m_listeners.addListener(connection, socket);
+}
+
+// The server would read the whole body into memory before the request is answered, so the
+// connection is taken from it as soon as the headers are in: the refusal goes out if the socket
+// takes it at once, and the connection is closed without reading what follows.
+void StreamServer::refuseBody(SoupServerMessage* message) {
+    g_signal_handlers_disconnect_by_data(message, this);
+    forget(message);
+    GSocket* socket = soup_server_message_get_socket(message);
+    if (!socket)
+        return;
+    g_object_ref(socket);
+    char* refusal =
+        g_strdup_printf("HTTP/1.%d 413 Request Entity Too Large\r\nConnection: close\r\n"
+                        "Content-Type: text/plain\r\nContent-Length: %zu\r\n\r\n%s",
+                        soup_server_message_get_http_version(message) == SOUP_HTTP_1_0 ? 0 : 1,
+                        std::strlen(kBodyRefused), kBodyRefused);
+    GIOStream* connection = soup_server_message_steal_connection(message);
+    g_socket_send_with_blocking(socket, refusal, std::strlen(refusal), FALSE, nullptr, nullptr);
+    g_free(refusal);
+    g_socket_close(socket, nullptr);
+    if (connection)
+        g_object_unref(connection);
+    g_object_unref(socket);
 }
 
 } // namespace media

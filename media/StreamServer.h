@@ -29,7 +29,9 @@ namespace media {
 //
 // Requests that take too long to arrive are cut off, and only a bounded number of connections may
 // be waiting for their request at once (the one that has waited longest makes room), so a flood
-// of idle connections cannot use up the process's file handles.
+// of idle connections cannot use up the process's file handles. A request that carries a body is
+// refused as soon as its headers are in (413, and the connection is closed): nothing here takes
+// a body, and reading one would hold it all in memory.
 class StreamServer {
 public:
     // The owner of the listeners. Both calls arrive on the server's thread.
@@ -75,12 +77,14 @@ private:
     static void onRequestStarted(SoupServer* server, SoupServerMessage* message, void* self);
     static void onRequestEnded(SoupServer* server, SoupServerMessage* message, void* self);
     static void onHeadersWritten(SoupServerMessage* message, void* self);
+    static void onGotHeaders(SoupServerMessage* message, void* self);
     static void onMessageGone(void* self, GObject* message);
     static int onSweep(void* self);
 
     void answer(SoupServerMessage* message, const char* path);
     void startStream(SoupServerMessage* message);
     void handOver(SoupServerMessage* message);
+    void refuseBody(SoupServerMessage* message);
     void watch(SoupServerMessage* message);
     void forget(SoupServerMessage* message);
     SoupServerMessage* longestWaiting() const;

@@ -109,7 +109,11 @@ int Quillon::AddNetworkSink(int PortNumber, int MaxClients) {
     if (!sink->isValid())
         return kFailed;
     m_networkSink = sink;
-    int port = PortNumber; // a port chosen by the sink is not reported back
+    // Port 0 would have the system pick a port, and nobody would be told which: refused like
+    // any other port the sink cannot open, the sink held unopened.
+    if (PortNumber == 0)
+        return kFailed;
+    int port = PortNumber;
     if (FAILED(sink->open(port)))
         return kFailed;
     if (FAILED(sink->setMaximumClients(MaxClients)) || FAILED(m_advancedWriter->addSink(sink)))

@@ -49,7 +49,8 @@ public:
 
     // Closes any sink held, then opens a new one on the port with the listener limit and adds it
     // to the writer; during a hand-over on the port it takes over the stream there, listeners
-    // and all. -1 when the sink serves, else 0.
+    // and all. -1 when the sink serves, else 0 (also for port 0, which names no port a listener
+    // could be told).
     Q_INVOKABLE int AddNetworkSink(int PortNumber, int MaxClients);
     // -1 when a writer that can carry network sinks is held, else 0. Changes nothing.
     Q_INVOKABLE int AddScriptStream();

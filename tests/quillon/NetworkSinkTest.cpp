@@ -5,8 +5,14 @@
 
 #include "media/NetworkSink.h"
 
+#include <QFile>
+#include <arpa/inet.h>
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <list>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace media;
 using namespace ResultCode;
@@ -30,6 +36,60 @@ struct StreamingRecording {
     std::shared_ptr<NetworkSink> sink = std::make_shared<NetworkSink>();
     int port = 0;
 };
+
+// The process's resident size.
+qint64 residentBytes() {
+    QFile statm("/proc/self/statm");
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> pages = statm.readAll().split(' ');
+    return pages.size() > 1 ? pages[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : 0;
+}
+
+constexpr qint64 kBodyBytes = 32 << 20;
+
+struct BodyResult {
+    qint64 sent = 0;     // body bytes the server's side took
+    bool closed = false; // the server closed the connection
+};
+
+// Sends `request` and then up to `bodyBytes` of body, as fast as the server's side takes it, and
+// waits for the server to close the connection (each send or wait a few seconds at most).
+BodyResult sendBody(int port, const QByteArray& request, qint64 bodyBytes) {
+    BodyResult result;
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const timeval timeout{3, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::send(fd, request.constData(), request.size(), MSG_NOSIGNAL) != request.size()) {
+        ::close(fd);
+        return result;
+    }
+    const QByteArray chunk(64 * 1024, 'b');
+    while (result.sent < bodyBytes) {
+        const ssize_t n = ::send(fd, chunk.constData(), chunk.size(), MSG_NOSIGNAL);
+        if (n <= 0) {
+            result.closed = errno == EPIPE || errno == ECONNRESET;
+            break;
+        }
+        result.sent += n;
+    }
+    char answer[4096];
+    while (!result.closed) {
+        const ssize_t n = ::recv(fd, answer, sizeof answer, 0);
+        if (n <= 0) {
+            result.closed = n == 0 || errno == ECONNRESET;
+            break;
+        }
+    }
+    ::close(fd);
+    return result;
+}
 
 // The listener keeps receiving: more arrives after this call than had arrived before it.
 void expectStillReceiving(const StreamListener& listener) {
@@ -238,4 +298,44 @@ TEST(NetworkSink, HandOverKeepsTheListenersForTheNextSinkOnThePortAndClosesWhenN
     EXPECT_TRUE(listener.waitForClose());
     EXPECT_EQ(outsider.open(taken), S_OK) << "the port is free";
     next.stopAndExpectWholeFile();
+}
+
+// Connections that come while the graph is stopped and hang up again, and requests that carry a
+// body, leave nothing behind: no place among the listeners, no memory for the body.
+TEST(NetworkSink, HangUpsWhileStoppedAndRequestBodiesLeaveNothingBehind) {
+    StreamingRecording streaming(2);
+    FilterGraph& graph = streaming.recording.graph();
+    ASSERT_TRUE(SUCCEEDED(graph.run())); // the logger's trial run
+    ASSERT_EQ(graph.stop(), S_OK);
+    for (int i = 0; i < 6; ++i) {
+        const bool reading = i % 2 == 0; // half of them hang up before the answer is read
+        StreamListener brief(streaming.port, StreamListener::kGet, reading);
+        if (reading) {
+            ASSERT_TRUE(brief.waitForHead()) << i;
+            EXPECT_EQ(brief.statusLine(), "HTTP/1.0 200 OK") << i;
+        }
+    }
+    EXPECT_TRUE(streaming.clientCountBecomes(0));
+
+    StreamListener waitsForContinue(streaming.port, "POST / HTTP/1.1\r\nHost: x\r\n"
+                                                    "Content-Length: 50000000\r\n"
+                                                    "Expect: 100-continue\r\n\r\n");
+    ASSERT_TRUE(waitsForContinue.waitForClose());
+    EXPECT_TRUE(waitsForContinue.statusLine().contains(" 413 "))
+        << waitsForContinue.statusLine().constData();
+    const qint64 residentBefore = residentBytes();
+    for (const QByteArray& request :
+         {QByteArray("POST / HTTP/1.1\r\nHost: x\r\nContent-Length: 50000000\r\n\r\n"),
+          QByteArray("GET / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n"
+                     "1000000\r\n")}) {
+        const BodyResult result = sendBody(streaming.port, request, kBodyBytes);
+        EXPECT_TRUE(result.closed) << request.constData();
+        EXPECT_LT(result.sent, kBodyBytes / 2) << "the body was read: " << request.constData();
+    }
+    EXPECT_LT(residentBytes() - residentBefore, 4 << 20);
+
+    streaming.recording.run();
+    StreamListener first(streaming.port), second(streaming.port);
+    EXPECT_TRUE(first.waitForBodyBytes(1000)) << first.statusLine().constData();
+    EXPECT_TRUE(second.waitForBodyBytes(1000)) << second.statusLine().constData();
 }

@@ -106,7 +106,7 @@ TEST(Quillon, SecondAddNetworkSinkClosesTheFirstWhichStaysOnTheWriter) {
     EXPECT_TRUE(StreamCheck::clientCountBecomes(*control.networkSink(), 1));
 }
 
-TEST(Quillon, FailedAddNetworkSinkLeavesNoPortTaken) {
+TEST(Quillon, FailedAddNetworkSinkLeavesNoPortTakenAndPortZeroIsRefused) {
     LiveRecording recording;
     Quillon control;
     control.setProperty("ASFWriter", asVariant(recording.writer()));
@@ -117,6 +117,11 @@ TEST(Quillon, FailedAddNetworkSinkLeavesNoPortTaken) {
     NetworkSink other;
     EXPECT_EQ(other.open(port), S_OK);
     EXPECT_EQ(control.AddNetworkSink(70000, 5), kFailed);
+    // Port 0 would listen on a port nobody is told of.
+    EXPECT_EQ(control.AddNetworkSink(0, 5), kFailed);
+    ASSERT_TRUE(control.networkSink());
+    EXPECT_FALSE(control.networkSink()->isOpen());
+    EXPECT_TRUE(recording.writer()->sinks().isEmpty());
 }
 
 TEST(Quillon, LettingGoOfTheWriterTakesTheSinkOffAndClosesIt) {
