@@ -115,6 +115,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), m_signalCloser(new Sign
     m_deviceRetry = new QTimer(this);
     m_deviceRetry->setInterval(kDeviceRetryMs);
     connect(m_deviceRetry, &QTimer::timeout, this, &frmMain::retryLostDevice);
+    m_deviceRefresh = new QTimer(this);
+    m_deviceRefresh->setSingleShot(true);
+    connect(m_deviceRefresh, &QTimer::timeout, this, &frmMain::refreshDeviceList);
     Form_Load();
 }
 
@@ -345,6 +348,7 @@ void frmMain::Form_Activate() {
     }
     EnableControls(true);
     m_initialising = false;
+    startWatchingDevices();
     reportStartupForMeasurement();
     if (AutoStart()) {
         if (StartLogger())

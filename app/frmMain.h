@@ -26,6 +26,9 @@ class QSystemTrayIcon;
 class QTimer;
 class Tavlo;
 class SignalCloser;
+namespace media {
+class DeviceWatcher;
+}
 namespace meter {
 class Indicator;
 }
@@ -216,6 +219,11 @@ private:
     // back, when recording resumes in a new file.
     void captureDeviceLost(const QString& file, const QString& text);
     void retryLostDevice();
+    // Devices plugged in or out while the program runs are followed in the device list.
+    void startWatchingDevices();
+    void stopWatchingDevices();
+    void refreshDeviceList();
+    void showDeviceNamesKeepingSelection();
     bool captureDevicePresent(const QString& name);
     // Stop, Record and close end the wait for a lost device.
     void forgetLostDevice();
@@ -282,6 +290,8 @@ private:
     int m_busyDepth = 0;
     QString m_lostDevice;
     QTimer* m_deviceRetry;
+    media::DeviceWatcher* m_deviceWatcher = nullptr;
+    QTimer* m_deviceRefresh; // single shot: the device list is read again when it fires
     // Set when the window has unloaded; the deadline a signal starts looks at it.
     std::shared_ptr<std::atomic<bool>> m_closedInTime = std::make_shared<std::atomic<bool>>(false);
     int m_exitStatus = 0;

@@ -126,6 +126,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::Form_Unload() {
+    stopWatchingDevices();
     setWhenLastClosed();
     if (TrayICon) {
         TrayICon->hide();

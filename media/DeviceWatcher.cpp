@@ -18,6 +18,10 @@ DeviceWatcher::DeviceWatcher(QObject* parent) : QObject(parent) {
     m_settle.setSingleShot(true);
     m_settle.setInterval(kSettleMs);
     connect(&m_settle, &QTimer::timeout, this, &DeviceWatcher::compare);
+    m_look.setInterval(kLookMs);
+    connect(&m_look, &QTimer::timeout, this, &DeviceWatcher::compare);
+    m_renew.setInterval(kRenewMs);
+    connect(&m_renew, &QTimer::timeout, this, &DeviceWatcher::renew);
 }
 
 DeviceWatcher::~DeviceWatcher() {
@@ -25,8 +29,31 @@ DeviceWatcher::~DeviceWatcher() {
 }
 
 bool DeviceWatcher::start() {
+    m_wanted = true;
+    m_renew.start();
     if (m_monitor)
         return true;
+    const bool watching = watch();
+    if (watching)
+        m_names = listedNames();
+    return watching;
+}
+
+void DeviceWatcher::stop() {
+    m_wanted = false;
+    m_renew.stop();
+    unwatch();
+}
+
+void DeviceWatcher::renew() {
+    if (!m_wanted)
+        return;
+    unwatch();
+    if (watch())
+        compare();
+}
+
+bool DeviceWatcher::watch() {
     GstDeviceMonitor* monitor = DeviceEnumerator::newCaptureMonitor();
     m_bridge = std::make_shared<BusBridge>();
     m_bridge->watcher = this;
@@ -41,18 +68,24 @@ bool DeviceWatcher::start() {
         release();
         return false;
     }
-    m_names.clear();
-    for (const DeviceEntry& entry : DeviceEnumerator::captureDevicesOf(m_monitor))
-        m_names.append(entry.name);
+    m_look.start();
     return true;
 }
 
-void DeviceWatcher::stop() {
+void DeviceWatcher::unwatch() {
     m_settle.stop();
+    m_look.stop();
     if (!m_monitor)
         return;
     gst_device_monitor_stop(m_monitor);
     release();
+}
+
+QStringList DeviceWatcher::listedNames() const {
+    QStringList names;
+    for (const DeviceEntry& entry : DeviceEnumerator::captureDevicesOf(m_monitor))
+        names.append(entry.name);
+    return names;
 }
 
 void DeviceWatcher::release() {
@@ -96,9 +129,7 @@ void DeviceWatcher::deviceReported() {
 void DeviceWatcher::compare() {
     if (!m_monitor)
         return;
-    QStringList names;
-    for (const DeviceEntry& entry : DeviceEnumerator::captureDevicesOf(m_monitor))
-        names.append(entry.name);
+    const QStringList names = listedNames();
     if (names == m_names)
         return;
     m_names = names;

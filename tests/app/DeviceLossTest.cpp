@@ -11,6 +11,7 @@
 #include "platform/ScopedPrompts.h"
 #include "platform/Settings.h"
 
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
@@ -176,4 +177,37 @@ TEST_F(DeviceLossTest, ASoundServerKilledAndStartedAgain) {
     loseAndRestore(
         "Monitor of VeltraxTest", [] { ASSERT_TRUE(harness("stop")); },
         [] { ASSERT_TRUE(harness("start")); });
+}
+
+// Devices plugged in or out while the program runs join and leave the list; while a file records
+// the list follows too, without a word and without touching the device in use.
+TEST_F(DeviceLossTest, DevicesPluggedInAndOutWhileRunningFollowTheList) {
+    Settings::saveString("Settings", "CaptureDeviceName", "Monitor of VeltraxTest");
+    window = std::make_unique<frmMain>();
+    window->Form_Activate();
+    const auto listed = [this] {
+        return window->cboRecDevice->findText("Monitor of VeltraxLost") >= 0;
+    };
+    ASSERT_FALSE(listed());
+    for (const bool recording : {false, true}) {
+        SCOPED_TRACE(recording ? "while recording" : "while stopped");
+        if (recording) {
+            window->cmdRecord_Click();
+            ASSERT_TRUE(window->AnyLoggerRecording());
+        }
+        module = loadOwnDevice();
+        ASSERT_FALSE(module.isEmpty());
+        const qint64 joined = millisecondsUntil(listed, 5000);
+        EXPECT_GE(joined, 0) << "a device plugged in never joined the list";
+        EXPECT_LT(joined, 2000);
+        EXPECT_EQ(window->cboRecDevice->currentText(), "Monitor of VeltraxTest");
+        pactl({"unload-module", std::exchange(module, {})});
+        const qint64 left = millisecondsUntil([&] { return !listed(); }, 5000);
+        EXPECT_GE(left, 0) << "a device plugged out stayed in the list";
+        EXPECT_LT(left, 2000);
+        EXPECT_EQ(window->cboRecDevice->currentText(), "Monitor of VeltraxTest");
+        EXPECT_EQ(window->AnyLoggerRecording(), recording);
+    }
+    window->StopLoggers();
+    EXPECT_EQ(prompts->count(), 0) << qPrintable(prompts->texts().join(" | "));
 }
