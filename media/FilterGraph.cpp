@@ -166,9 +166,37 @@ void FilterGraph::handleBusMessage(GstMessage* message) {
         queueEvent(GraphEvent::ErrorAbort, E_FAIL);
         break;
     }
+    // Both are answered on the graph's own thread: state changes and latency queries must not
+    // run on the streaming thread that posted the message.
+    case GST_MESSAGE_CLOCK_LOST:
+        QMetaObject::invokeMethod(this, &FilterGraph::selectNewClock, Qt::QueuedConnection);
+        break;
+    case GST_MESSAGE_LATENCY:
+        QMetaObject::invokeMethod(this, &FilterGraph::recalculateLatency, Qt::QueuedConnection);
+        break;
     default:
         break;
     }
+}
+
+// The clock the graph ran on went away (its element was paused or taken out). A running graph
+// picks a new one on its way from paused to playing again; one that has failed is left to its
+// owner.
+void FilterGraph::selectNewClock() {
+    if (m_state != State::Running)
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_failed)
+            return;
+    }
+    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
+}
+
+// An element's latency changed: the latency of the whole graph is measured and given out again.
+void FilterGraph::recalculateLatency() {
+    gst_bin_recalculate_latency(GST_BIN(m_pipeline));
 }
 
 // Called with m_mutex held.

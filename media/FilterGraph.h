@@ -86,6 +86,8 @@ private:
     static int onBusMessage(GstBus* bus, GstMessage* message, void* data);
     void handleBusMessage(GstMessage* message);
     void queueEvent(long code, std::intptr_t param1 = 0, std::intptr_t param2 = 0);
+    void selectNewClock();
+    void recalculateLatency();
     QString uniqueName(const QString& name) const;
     FilterPtr insertBetween(const Pin& output, const Pin& input, const FilterPtr& step,
                             const QString& name);

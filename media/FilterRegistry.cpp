@@ -1,6 +1,7 @@
 #include "media/FilterRegistry.h"
 
 #include "media/AsfWriter.h"
+#include "media/AudioSplitter.h"
 #include "media/DumpFilter.h"
 #include "media/MediaSystem.h"
 #include "media/SampleGrabber.h"
@@ -14,6 +15,14 @@ namespace {
 FilterItem::Factory bin(const QString& description, const QString& input, const QString& output) {
     return [=] {
         return Filter::fromDescription(description, input, output);
+    };
+}
+
+// A container's first audio stream on pin "Audio", the container's bytes taken on pin "Stream".
+FilterItem::Factory splitter(const char* demuxer, const char* audioCaps) {
+    return [=] {
+        return FilterPtr(std::make_shared<AudioSplitter>(
+            demuxer, audioCaps, QStringLiteral("Stream"), QStringLiteral("Audio")));
     };
 }
 
@@ -71,9 +80,12 @@ QList<FilterRegistry::Entry> FilterRegistry::standardEntries() {
          {"autoaudiosink"},
          bin(QStringLiteral("audioconvert ! audioresample ! autoaudiosink name=sink"),
              QStringLiteral("Audio Input pin (rendered)"), {})},
+        {QStringLiteral("WM ASF Reader"),
+         {"asfdemux", "capsfilter"},
+         splitter("asfdemux", AudioSplitter::kAsfAudio)},
         {QStringLiteral("Ogg Splitter"),
-         {"oggdemux"},
-         bin(QStringLiteral("oggdemux name=demux"), QStringLiteral("Stream"), {})},
+         {"oggdemux", "capsfilter"},
+         splitter("oggdemux", AudioSplitter::kOggAudio)},
         {QStringLiteral("Quorvia Pitch Shifter"),
          {"pitch", "audioconvert"},
          bin(QStringLiteral("audioconvert ! pitch name=pitch ! audioconvert"), in, out)},

@@ -38,15 +38,20 @@ struct SampleGrabber::SegmentState {
 SampleGrabber::SampleGrabber() : Filter(makeGrabberBin()), m_segment(new SegmentState) {
     GstElement* accept = innerElement("accept");
     m_probePad = gst_element_get_static_pad(accept, "src");
-    gst_pad_add_probe(
+    m_probeId = gst_pad_add_probe(
         m_probePad,
         static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST |
                                      GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
         reinterpret_cast<GstPadProbeCallback>(&SampleGrabber::onProbe), this, nullptr);
 }
 
+// The element can outlive this object (whoever still holds it may run it again): its pad must no
+// longer call back into what is freed here. Going to NULL first waits for a buffer or an event
+// that is passing the pad right now.
 SampleGrabber::~SampleGrabber() {
     gst_element_set_state(element(), GST_STATE_NULL);
+    if (m_probeId != 0)
+        gst_pad_remove_probe(m_probePad, m_probeId);
     gst_object_unref(m_probePad);
     delete m_segment;
 }

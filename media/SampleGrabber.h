@@ -30,6 +30,7 @@ private:
     void deliver(GstBuffer* buffer);
 
     GstPad* m_probePad = nullptr;
+    unsigned long m_probeId = 0; // the probe on m_probePad
     std::mutex m_callbackMutex;
     SampleGrabberCallback* m_callback = nullptr;
     int m_method = 0;

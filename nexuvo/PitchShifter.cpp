@@ -46,12 +46,17 @@ HRESULT PitchShifter::insertBefore(media::FilterGraph& graph, const media::Pin& 
     const media::Pin upstream = rendererInput.connectedTo();
     if (upstream.isNull())
         return E_UNEXPECTED;
-    if (FAILED(graph.disconnect(upstream)) || FAILED(graph.disconnect(rendererInput)))
-        return E_UNEXPECTED;
+    // A graph attached again has its shifter in place already.
+    if (upstream.filter() == shifter)
+        return S_OK;
 
+    // The shifter's free pins are looked for before anything is taken apart: a shifter that is
+    // busy elsewhere leaves the renderer connected as it was.
     const media::Pin shifterIn = shifter->findPin(media::PinDirection::Input, false);
     const media::Pin shifterOut = shifter->findPin(media::PinDirection::Output, false);
     if (shifterIn.isNull() || shifterOut.isNull())
+        return E_UNEXPECTED;
+    if (FAILED(graph.disconnect(upstream)) || FAILED(graph.disconnect(rendererInput)))
         return E_UNEXPECTED;
     if (FAILED(connectDirectOrIntelligent(graph, upstream, shifterIn)))
         return E_UNEXPECTED;

@@ -18,8 +18,10 @@ public:
     static inline const QString kName = QStringLiteral("Quorvia Pitch Shifter");
 
     // Puts the graph's pitch shifter (made when the graph has none) between a renderer's input
-    // and the pin feeding it. Returns the result of the last connection; E_UNEXPECTED when the
-    // renderer's input is not fed or a pin is missing; the failure when no shifter can be made.
+    // and the pin feeding it. Returns the result of the last connection, or S_OK when the shifter
+    // feeds the renderer already; E_UNEXPECTED when the renderer's input is not fed or a pin is
+    // missing (the renderer then stays connected as it was); the failure when no shifter can be
+    // made.
     static HRESULT insertBefore(media::FilterGraph& graph, const media::Pin& rendererInput);
 
     // The speed value for a pitch factor: trunc(1000 − (pitch − 1) × 1000), so 1.0 gives 1000,

@@ -279,3 +279,29 @@ TEST(Assist, DeletingWhileThePeakThreadSleepsReturnsWithinOnePeriod) {
     a.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
 }
+
+// BufferFull carries the address of the ring it was posted for; a ring allocated before the
+// message arrives must not be read through it.
+TEST(Assist, BufferFullOfAReplacedRingIsDroppedAndOneOfTheCurrentRingFires) {
+    Assist a;
+    QList<qintptr> fired;
+    QObject::connect(&a, &Assist::BufferFull, [&](qintptr address) { fired << address; });
+    PeakTap& tap = a.tap();
+    tap.setIntakeDisabled(false);
+    const auto wrapTheRing = [&] {
+        // 200 bytes a second: a ring of 500 values, which 502 wrap.
+        const auto bytes = SyntheticAudio::tone(251, 8000, 8000);
+        media::MediaSample sample{bytes.data(), static_cast<long>(bytes.size()), true};
+        tap.sampleCB(0.0, sample);
+    };
+    tap.prepareRing(200);
+    wrapTheRing();
+    tap.prepareRing(200); // a new prepare while the message is on its way
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(fired.isEmpty());
+
+    wrapTheRing();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(fired.size(), 1);
+    EXPECT_EQ(fired.first(), tap.ring().address());
+}

@@ -119,6 +119,29 @@ TEST(GraphControl, PitchAdjusterSitsBeforeTheRendererAndTakesTheSpeed) {
     EXPECT_EQ(pitch, 2.0);
 }
 
+// A graph attached again, with its shifter in place from the first attach, stays as it was and
+// plays to its end.
+TEST(GraphControl, AttachingAgainLeavesTheShifterInFrontOfAConnectedRenderer) {
+    TestChain c = straight(TestGraphs::fastTone(1.0), soundServerRenderer());
+    Assist a;
+    a.put_UsePitchAdjuster(-1);
+    ASSERT_EQ(a.putref_CurrentGraph(c.graph.get()), S_OK);
+    ASSERT_EQ(a.putref_CurrentGraph(c.graph.get()), S_OK);
+    ASSERT_EQ(a.SetGraph(c.graph.get()), S_OK);
+    const FilterPtr shifter = c.graph->findFilterByName(PitchShifter::kName);
+    ASSERT_NE(shifter, nullptr);
+    EXPECT_EQ(upstreamOf(inputOf(c.renderer)), PitchShifter::kName);
+    EXPECT_EQ(upstreamOf(shifter->findPin("XForm In")), "SampleGrabber");
+    EXPECT_EQ(c.graph->filters().size(), 4);
+
+    bool ended = false;
+    QObject::connect(&a, &Assist::EndOfStream, [&] { ended = true; });
+    ASSERT_TRUE(SUCCEEDED(c.graph->run())) << qPrintable(c.graph->lastError());
+    a.RunGraph();
+    EXPECT_TRUE(runUntil([&] { return ended; }));
+    a.StopGraph();
+}
+
 TEST(GraphControl, PinAndFilterUtilities) {
     TestChain c = throughGrabber(TestGraphs::fastTone(1.0), registered("Null Renderer"));
     FilterPtr loose;
