@@ -7,4 +7,5 @@ class AppIcons {
 public:
     static QIcon windowIcon();  // a red recording dot
     static QIcon stoppedIcon(); // an exclamation mark on amber
+    static QIcon silenceIcon(); // a flat line on the recording dot
 };

@@ -56,6 +56,7 @@ namespace {
 
 const QString kTrayRecording = QStringLiteral("normal");
 const QString kTrayStopped = QStringLiteral("Stopped");
+const QString kTraySilence = QStringLiteral("Silence");
 // How long the ending logger records on once the next one records. Without this wait a join
 // loses about 90 ms in WMA (a new file's first frames do not decode) and repeats about 60 ms in
 // MP3 (bench_file_change_gap); with it, WMA joins repeat about 160 to 230 ms and MP3 joins about
@@ -115,6 +116,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), m_signalCloser(new Sign
     m_deviceRetry = new QTimer(this);
     m_deviceRetry->setInterval(kDeviceRetryMs);
     connect(m_deviceRetry, &QTimer::timeout, this, &frmMain::retryLostDevice);
+    createSilenceAlarm();
     m_deviceRefresh = new QTimer(this);
     m_deviceRefresh->setSingleShot(true);
     connect(m_deviceRefresh, &QTimer::timeout, this, &frmMain::refreshDeviceList);
@@ -153,6 +155,10 @@ void frmMain::buildControls() {
     lblDeviceStatus = new QLabel(recorderFrame);
     lblDeviceStatus->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
     lblDeviceStatus->hide();
+    lblSilence = new QLabel(recorderFrame);
+    lblSilence->setStyleSheet(
+        QStringLiteral("color: white; background: #c05000; font-weight: bold; padding: 2px;"));
+    lblSilence->hide();
     createMeters(recorderFrame);
     recorderLayout->addWidget(cmdRecord, 0, 0);
     recorderLayout->addWidget(cmdStopRec, 0, 1);
@@ -161,8 +167,9 @@ void frmMain::buildControls() {
     recorderLayout->addWidget(lblEventCountDown, 2, 1);
     recorderLayout->addWidget(IndL, 3, 0, 1, 2);
     recorderLayout->addWidget(IndR, 4, 0, 1, 2);
-    recorderLayout->addWidget(lblStreaming, 5, 0, 1, 2);
-    recorderLayout->addWidget(lblDeviceStatus, 6, 0, 1, 2);
+    recorderLayout->addWidget(lblSilence, 5, 0, 1, 2);
+    recorderLayout->addWidget(lblStreaming, 6, 0, 1, 2);
+    recorderLayout->addWidget(lblDeviceStatus, 7, 0, 1, 2);
 
     auto* settingsFrame = new QGroupBox(QStringLiteral("Settings"), central);
     auto* settingsLayout = new QVBoxLayout(settingsFrame);
@@ -238,6 +245,10 @@ void frmMain::buildMenus() {
     QMenu* mnuMirrun = menuBar()->addMenu(QStringLiteral("&Veltrax"));
     mnuExit = mnuMirrun->addAction(QStringLiteral("Exit Altogether"));
     mnuAutoDelete = mnuMirrun->addAction(QStringLiteral("Auto Delete Files"));
+    mnuSilenceLevel = mnuMirrun->addAction(QStringLiteral("Silence Alarm Level..."));
+    mnuSilenceSeconds = mnuMirrun->addAction(QStringLiteral("Silence Alarm Time..."));
+    mnuSilenceOff = mnuMirrun->addAction(QStringLiteral("Silence Alarm Off"));
+    mnuSilenceOff->setCheckable(true);
     mnuStream = mnuMirrun->addMenu(QStringLiteral("Streaming Options (wma only)"));
     mnuStreamUse = mnuStream->addAction(QStringLiteral("Provide Stream as well"));
     mnuStreamUse->setCheckable(true);
@@ -250,6 +261,9 @@ void frmMain::buildMenus() {
 
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     connect(mnuAutoDelete, &QAction::triggered, this, &frmMain::mnuAutoDelete_Click);
+    connect(mnuSilenceLevel, &QAction::triggered, this, &frmMain::mnuSilenceLevel_Click);
+    connect(mnuSilenceSeconds, &QAction::triggered, this, &frmMain::mnuSilenceSeconds_Click);
+    connect(mnuSilenceOff, &QAction::triggered, this, &frmMain::mnuSilenceOff_Click);
     connect(mnuStreamUse, &QAction::triggered, this, &frmMain::mnuStreamUse_Click);
     connect(mnuStreamPort, &QAction::triggered, this, &frmMain::mnuStreamPort_Click);
     connect(mnuStreamMaxClients, &QAction::triggered, this, &frmMain::mnuStreamMaxClients_Click);
@@ -422,6 +436,12 @@ void frmMain::refreshTrayState() {
         m_trayState = kTrayStopped;
         return;
     }
+    if (AnyLoggerRecording() && m_silenceAlarm.silent()) {
+        TrayICon->setIcon(AppIcons::silenceIcon());
+        TrayICon->setToolTip(lblSilence->text());
+        m_trayState = kTraySilence;
+        return;
+    }
     if (AnyLoggerRecording()) {
         if (m_trayState.compare(kTrayRecording, Qt::CaseInsensitive) == 0)
             return;
@@ -453,8 +473,9 @@ void frmMain::EnableControls(bool enable) {
         QCoreApplication::processEvents();
     for (QWidget* control : m_controls)
         control->setEnabled(enable);
-    for (QAction* entry : {mnuExit, mnuAutoDelete, mnuStreamUse, mnuStreamPort, mnuStreamMaxClients,
-                           mnuStartup, mnuAutoStart})
+    for (QAction* entry :
+         {mnuExit, mnuAutoDelete, mnuSilenceLevel, mnuSilenceSeconds, mnuSilenceOff, mnuStreamUse,
+          mnuStreamPort, mnuStreamMaxClients, mnuStartup, mnuAutoStart})
         entry->setEnabled(enable);
     if (m_tavrel[0]->RecordState() == 2)
         cmdRecord->setEnabled(false);
@@ -659,7 +680,8 @@ int frmMain::MeterValue(int peak) {
     return 3 * static_cast<int>(std::nearbyint(peak * oneDecibel));
 }
 
-void frmMain::Tavrel_AudioPeaks(int, int leftPeak, int rightPeak) {
+void frmMain::Tavrel_AudioPeaks(int index, int leftPeak, int rightPeak) {
+    watchPeaksForSilence(index, leftPeak, rightPeak);
     if (!IndL->isVisible())
         return;
     IndL->setValue(MeterValue(leftPeak));
@@ -679,6 +701,7 @@ void frmMain::Tavrel_PlayStateChanged(int index, int oldState, int newState) {
     if (newState == 2)
         cmdRecord->setEnabled(false);
     setCountdownLabelsVisible(newState == 2);
+    followSilenceWatch();
 }
 
 void frmMain::Tavrel_AddingNetworkSink(int index) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/SilenceAlarm.h"
 #include "platform/Clock.h"
 #include "platform/EventLog.h"
 #include "platform/Prompts.h"
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
@@ -89,6 +91,12 @@ public:
     bool UseStreaming() const;
     void setUseStreaming(bool on);
     bool AbnormalTermination() const;
+    // The silence alarm ([Alarms]): the level in dBFS below which both channels count as silent
+    // (the lowest, -90, turns it off) and how many seconds of it raise the alarm.
+    int SilenceThreshold() const;
+    void setSilenceThreshold(int dBFS);
+    int SilenceSeconds() const;
+    void setSilenceSeconds(int seconds);
     void EnableControls(bool enable);
 
     // --- Recording control ---
@@ -170,11 +178,16 @@ public:
     QLabel* lblStreaming;
     // What went wrong with the capture device while no file records; hidden otherwise.
     QLabel* lblDeviceStatus;
+    // The silence under way on the input being recorded, with the time it began; hidden otherwise.
+    QLabel* lblSilence;
     QProgressBar* PBarSpace;
     meter::Indicator* IndL;
     meter::Indicator* IndR;
     QAction* mnuExit;
     QAction* mnuAutoDelete;
+    QAction* mnuSilenceLevel;
+    QAction* mnuSilenceSeconds;
+    QAction* mnuSilenceOff;
     QMenu* mnuStream;
     QAction* mnuStreamUse;
     QAction* mnuStreamPort;
@@ -263,6 +276,15 @@ private:
     void mnuStreamMaxClients_Click();
     void mnuStartup_Click();
     void mnuAutoStart_Click();
+    void mnuSilenceLevel_Click();
+    void mnuSilenceSeconds_Click();
+    void mnuSilenceOff_Click();
+    void createSilenceAlarm();
+    void followSilenceWatch();
+    void watchPeaksForSilence(int index, int leftPeak, int rightPeak);
+    void silenceChanged(SilenceAlarm::Change change);
+    void showSilence(bool silent);
+    void showSilenceSettings();
     void setBusyCursor(bool busy);
     bool m_busyCursor = false;
 
@@ -290,6 +312,9 @@ private:
     int m_busyDepth = 0;
     QString m_lostDevice;
     QTimer* m_deviceRetry;
+    SilenceAlarm m_silenceAlarm;
+    QTimer* m_silenceCheck = nullptr;
+    QDateTime m_silenceBegan;
     media::DeviceWatcher* m_deviceWatcher = nullptr;
     QTimer* m_deviceRefresh; // single shot: the device list is read again when it fires
     // Set when the window has unloaded; the deadline a signal starts looks at it.
