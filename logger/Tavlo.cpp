@@ -246,9 +246,12 @@ void Tavlo::cTavrel_WriteFailed(int kind, const QString& text) {
 
 // --- Timing ---------------------------------------------------------------------------------
 
+// Counted in wall-clock time from the date alone: on a day whose midnight the clocks skip, the
+// day still starts at 00:00 (its first moment would be 01:00), and the hours stay those on the
+// clock face. A top of the hour that the clocks skip is passed at the first moment after it.
 double Tavlo::GetNextLogicalTopOfHour() const {
-    const QDateTime now = Clock::now();
-    const double midnight = platform::DayNumber::fromDateTime(now.date().startOfDay());
+    const QDateTime now = Clock::now().toLocalTime();
+    const double midnight = static_cast<double>(platform::DayNumber::baseDate().daysTo(now.date()));
     return midnight + (now.time().hour() + 1) / 24.0;
 }
 

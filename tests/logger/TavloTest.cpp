@@ -9,6 +9,7 @@
 #include "platform/Settings.h"
 
 #include <QSignalSpy>
+#include <ctime>
 #include <gtest/gtest.h>
 
 using platform::Clock;
@@ -17,6 +18,32 @@ namespace {
 
 QDateTime at(int year, int month, int day, int hour, int minute, int second) {
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
+}
+
+// The local time zone set for as long as it lives.
+class LocalZone {
+public:
+    explicit LocalZone(const char* zone)
+        : m_saved(qgetenv("TZ")), m_wasSet(qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~LocalZone() {
+        if (m_wasSet)
+            qputenv("TZ", m_saved);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    QByteArray m_saved;
+    bool m_wasSet;
+};
+
+// A day number as local wall-clock time, readable in a failure message.
+std::string shown(double dayNumber) {
+    return platform::DayNumber::toDateTime(dayNumber).toString("yyyy-MM-dd HH:mm").toStdString();
 }
 
 class TavloTest : public ::testing::Test {
@@ -44,6 +71,46 @@ TEST_F(TavloTest, NextTopOfTheHourRollsOverMidnight) {
     Clock::setNow(at(2026, 12, 7, 10, 0, 0));
     EXPECT_EQ(platform::DayNumber::toDateTime(logger.GetNextLogicalTopOfHour()),
               at(2026, 12, 7, 11, 0, 0));
+}
+
+// In Havana the clocks go from 00:00 straight to 01:00 on 8 March 2026: the day has no midnight.
+// Its hours are still counted on the clock face from 00:00.
+TEST_F(TavloTest, FileChangesOnADayWithoutMidnightKeepToTheClock) {
+    LocalZone havana("America/Havana");
+    const QDate day(2026, 3, 8);
+    if (day.startOfDay().time() != QTime(1, 0))
+        GTEST_SKIP() << "no time zone data for America/Havana on this machine";
+    logger.setShouldSync(false);
+
+    Clock::setNow(QDateTime(day, QTime(1, 30)));
+    EXPECT_EQ(shown(logger.GetNextLogicalTopOfHour()), "2026-03-08 02:00");
+    Clock::setNow(QDateTime(day, QTime(10, 15)));
+    EXPECT_EQ(shown(logger.GetNextLogicalTopOfHour()), "2026-03-08 11:00");
+
+    // Files of 1, 2, 8 and 24 hours started at 01:30.
+    const QList<QPair<int, std::string>> ends{{0, "2026-03-08 02:00"},
+                                              {1, "2026-03-08 03:00"},
+                                              {3, "2026-03-08 09:00"},
+                                              {4, "2026-03-09 01:00"}};
+    QSignalSpy countdown(&logger, &Tavlo::CountingDowntoInterval);
+    for (const auto& [code, end] : ends) {
+        logger.setInterval(code);
+        tickAt(QDateTime(day, QTime(1, 30)));
+        EXPECT_EQ(shown(logger.NextChange()), end) << "interval code " << code;
+    }
+    logger.setInterval(0);
+    tickAt(QDateTime(day, QTime(1, 30)));
+    EXPECT_EQ(countdown.takeLast().at(0).toInt(), 1800);
+
+    // The skipped midnight as a file end: passed at the first moment after it.
+    QSignalSpy reached(&logger, &Tavlo::IntervalReached);
+    logger.setInterval(0);
+    tickAt(QDateTime(day.addDays(-1), QTime(23, 59, 59)));
+    EXPECT_EQ(logger.NextChange(), platform::DayNumber::baseDate().daysTo(day));
+    EXPECT_EQ(countdown.takeLast().at(0).toInt(), 1);
+    EXPECT_EQ(reached.count(), 0);
+    tickAt(QDateTime(day, QTime(1, 0, 0)));
+    EXPECT_EQ(reached.count(), 1);
 }
 
 TEST_F(TavloTest, SynchronisingAsksOnceWithinTwentySecondsOfTheHour) {
