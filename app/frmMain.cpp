@@ -4,6 +4,7 @@
 #include "app/DurationText.h"
 #include "app/RecordingNames.h"
 #include "app/SignalCloser.h"
+#include "engine/frmLameProps.h"
 #include "logger/Tavlo.h"
 #include "meter/Indicator.h"
 #include "meter/MemoryPropertyBag.h"
@@ -825,7 +826,7 @@ void frmMain::optInterval_Click(int index) {
 void frmMain::ConfigureMp3Encoder() {
     BusyScope busy(*this);
     // A scratch recording builds an MP3 graph so that the encoder exists to be shown.
-    const QString scratch = QDir::temp().filePath(QStringLiteral("Settingup.mp3"));
+    const QString scratch = frmLameProps::ScratchFilePath();
     if (!m_tavrel[0]->OutputFileName(scratch)) {
         Prompts::instance().messageBox(QStringLiteral("The mp3 Graph could not be built"),
                                        QStringLiteral("Try the WMA codecs instead."),
@@ -849,8 +850,9 @@ void frmMain::cmdPath_Click() {
                                        PromptButtons::Ok, PromptIcon::Exclamation);
         return;
     }
-    const QString folder =
-        Prompts::instance().pickFolder(QStringLiteral("Veltrax Audio Path."), AudioPath());
+    const QString folder = Prompts::instance().pickFolder(
+        QStringLiteral("Choose a folder in which to store the audio."),
+        QStringLiteral("Veltrax Audio Path."), AudioPath());
     if (!folder.isEmpty())
         setAudioPath(folder);
 }

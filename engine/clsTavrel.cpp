@@ -14,6 +14,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <sys/stat.h>
 
 using namespace media;
@@ -34,6 +36,26 @@ constexpr int kFileCheckMs = 1000;
 
 nexuvo::IAssist* assistOf(QObject* helper) {
     return qobject_cast<nexuvo::IAssist*>(helper);
+}
+
+// A path beside the given one that no file has yet, numbered the way new recordings are:
+// "name(1).ext", "name(2).ext" … A name that ends in a number already is counted on from it.
+QString unusedPathBeside(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix();
+    QString stem = suffix.isEmpty() ? path : path.chopped(suffix.size() + 1);
+    const QString extension = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
+    static const QRegularExpression numbered(QStringLiteral("\\((\\d{1,9})\\)$"));
+    int n = 1;
+    const QRegularExpressionMatch match = numbered.match(stem);
+    if (match.hasMatch()) {
+        n = match.captured(1).toInt() + 1;
+        stem.chop(match.capturedLength());
+    }
+    for (;; ++n) {
+        const QString candidate = stem + QStringLiteral("(%1)").arg(n) + extension;
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
 }
 
 } // namespace
@@ -241,18 +263,20 @@ bool clsTavrel::BuildMp3Graph(const QString& path) {
                                  PromptIcon::Critical);
             return false;
         }
-        if (FAILED(item.createIn(*m_graph, grabber))) {
+        HRESULT hr = item.createIn(*m_graph, grabber);
+        if (FAILED(hr)) {
             EngineMessages::show(QStringLiteral("Cannot add SampleGrabber"));
-            throwIfFailed(E_FAIL);
+            throwIfFailed(hr);
         }
         FindPins(grabber, grabberIn, grabberOut);
         if (!GetRegistryFilter(EngineMessages::kLameFilterName, item)) {
             EngineMessages::show(QStringLiteral("LAME Encoder not found!"));
             return false;
         }
-        if (FAILED(item.createIn(*m_graph, encoder))) {
+        hr = item.createIn(*m_graph, encoder);
+        if (FAILED(hr)) {
             EngineMessages::show(QStringLiteral("Lame Encoder cannot be created!"));
-            throwIfFailed(E_FAIL);
+            throwIfFailed(hr);
         }
         FindPins(encoder, encoderIn, encoderOut);
         // A filter that holds no LAME encoder stays unbound; its settings are then left alone.
@@ -261,9 +285,10 @@ bool clsTavrel::BuildMp3Graph(const QString& path) {
             EngineMessages::show(QStringLiteral("DUMP not found!"));
             return false;
         }
-        if (FAILED(item.createIn(*m_graph, dump))) {
+        hr = item.createIn(*m_graph, dump);
+        if (FAILED(hr)) {
             EngineMessages::show(QStringLiteral("Dump cannot be created!"));
-            throwIfFailed(E_FAIL);
+            throwIfFailed(hr);
         }
         FindPins(dump, dumpIn, dumpOut);
         if (!checkPins(captureOut, grabberIn, grabberOut, dumpIn,
@@ -569,7 +594,11 @@ void clsTavrel::setProfile(int profile) {
     const int noted = m_recordState;
     EngineMessages::show(QStringLiteral("This Change will reset the recording!"), {},
                          PromptIcon::Information);
-    if (!OutputFileName(m_outputFileName)) {
+    // A writer started on the running file's path would begin it afresh and lose what it holds:
+    // that file is finished as it stands and the recording goes on in a new one beside it.
+    const QString path =
+        noted == StateRecording ? unusedPathBeside(m_outputFileName) : m_outputFileName;
+    if (!OutputFileName(path)) {
         EngineMessages::show(QStringLiteral("Could not use the new profile bitrate!"), {},
                              PromptIcon::Critical);
         return;
@@ -585,8 +614,11 @@ void clsTavrel::setProfile(int profile) {
                              PromptIcon::Critical);
 }
 
+// A stored value that names no format (edited by hand) reads as WMA, the format the main
+// window's list shows for it, so what is shown is what is recorded.
 int clsTavrel::AudioFormat() {
-    m_audioFormat = Settings::getInt(kSettings, QStringLiteral("AudioFormat"), 0);
+    const int stored = Settings::getInt(kSettings, QStringLiteral("AudioFormat"), 0);
+    m_audioFormat = stored == 1 ? 1 : 0;
     return m_audioFormat;
 }
 

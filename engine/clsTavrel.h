@@ -50,6 +50,9 @@ public:
     bool GetRegistryFilter(const QString& name, media::FilterItem& item);
 
     int Profile() const { return m_profile; }
+    // With a graph built, rebuilds it and, if it was recording, records again. A running file is
+    // left whole: the new graph writes a numbered file beside it ("name(1).wma"), which FileName()
+    // then names.
     void setProfile(int profile);
     bool ShowPropertyPage(QWidget* owner, const QString& filterName);
 

@@ -5,12 +5,14 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 using platform::PromptIcon;
@@ -289,4 +291,12 @@ void frmLameProps::CmdRegLoad_Click() {
         return;
     }
     LoadFromEncoder();
+}
+
+QString frmLameProps::ScratchFilePath() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    QDir().mkpath(folder);
+    return QDir(folder).filePath(QStringLiteral("Settingup.mp3"));
 }

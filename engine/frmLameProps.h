@@ -35,6 +35,11 @@ public:
     static QString bitRateName(int position);
     static int bitRatePosition(int kbps);
 
+    // Where the host makes the scratch MP3 recording whose graph gives the dialog an encoder to
+    // show: "Settingup.mp3" in a folder of the user's own (the runtime folder, or the cache folder
+    // where there is none), created if needed, so no other user's file can stand in its way.
+    static QString ScratchFilePath();
+
 signals:
     // Asks the host for the encoder object; the handler fills it in.
     void GetCorvate(Corvate** corvate);

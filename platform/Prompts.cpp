@@ -95,8 +95,9 @@ QString Prompts::inputBox(const QString& prompt, const QString& title, const QSt
     return closingAll_ ? QString() : askText(prompt, title, defaultText);
 }
 
-QString Prompts::pickFolder(const QString& title, const QString& startFolder) {
-    return closingAll_ ? QString() : askFolder(title, startFolder);
+QString Prompts::pickFolder(const QString& prompt, const QString& title,
+                            const QString& startFolder) {
+    return closingAll_ ? QString() : askFolder(prompt, title, startFolder);
 }
 
 std::optional<QColor> Prompts::pickColor(const QString& title, const QColor& initial) {

@@ -54,8 +54,8 @@ public:
     // A line of text; an empty title shows applicationTitle(). Returns an empty string when
     // cancelled.
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText);
-    // A folder; empty when cancelled.
-    QString pickFolder(const QString& title, const QString& startFolder);
+    // A folder, with a line saying what it is for; empty when cancelled.
+    QString pickFolder(const QString& prompt, const QString& title, const QString& startFolder);
     // A colour; nullopt when cancelled.
     std::optional<QColor> pickColor(const QString& title, const QColor& initial);
     // Runs a modal dialog (property pages, settings dialogs); returns a QDialog::DialogCode.
@@ -92,7 +92,8 @@ protected:
                                      PromptButtons buttons, PromptIcon icon) = 0;
     virtual QString askText(const QString& prompt, const QString& title,
                             const QString& defaultText) = 0;
-    virtual QString askFolder(const QString& title, const QString& startFolder) = 0;
+    virtual QString askFolder(const QString& prompt, const QString& title,
+                              const QString& startFolder) = 0;
     virtual std::optional<QColor> askColor(const QString& title, const QColor& initial) = 0;
     virtual int runDialog(QDialog& dialog) = 0;
     // Closes every prompt shown now: notices go, questions return as cancelled.

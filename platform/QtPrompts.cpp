@@ -5,7 +5,9 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
+#include <QLabel>
 
 namespace platform {
 
@@ -101,10 +103,16 @@ QString QtPrompts::askText(const QString& prompt, const QString& title,
     return runShown(dialog) == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
-QString QtPrompts::askFolder(const QString& title, const QString& startFolder) {
+// The desktop's own folder dialogs have no place for a prompt: Qt's dialog is used, with the
+// prompt in a line of its own below the folders.
+QString QtPrompts::askFolder(const QString& prompt, const QString& title,
+                             const QString& startFolder) {
     QFileDialog dialog(QApplication::activeWindow(), title, startFolder);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()); grid && !prompt.isEmpty())
+        grid->addWidget(new QLabel(prompt, &dialog), grid->rowCount(), 0, 1, grid->columnCount());
     if (runShown(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();

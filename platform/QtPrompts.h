@@ -30,7 +30,8 @@ protected:
                              PromptIcon icon) override;
     QString askText(const QString& prompt, const QString& title,
                     const QString& defaultText) override;
-    QString askFolder(const QString& title, const QString& startFolder) override;
+    QString askFolder(const QString& prompt, const QString& title,
+                      const QString& startFolder) override;
     std::optional<QColor> askColor(const QString& title, const QColor& initial) override;
     int runDialog(QDialog& dialog) override;
     void closeShownPrompts() override;

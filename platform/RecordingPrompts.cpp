@@ -45,9 +45,10 @@ QString RecordingPrompts::askText(const QString& prompt, const QString& title,
     return inputs_.isEmpty() ? defaultText : inputs_.dequeue();
 }
 
-QString RecordingPrompts::askFolder(const QString& title, const QString& startFolder) {
+QString RecordingPrompts::askFolder(const QString& prompt, const QString& title,
+                                    const QString& startFolder) {
     recordQuestion(
-        {Kind::Folder, {}, title, PromptButtons::OkCancel, PromptIcon::None, startFolder});
+        {Kind::Folder, prompt, title, PromptButtons::OkCancel, PromptIcon::None, startFolder});
     if (closingAll())
         return {};
     return folders_.isEmpty() ? QString() : folders_.dequeue();

@@ -71,7 +71,8 @@ protected:
     QString askText(const QString& prompt, const QString& title,
                     const QString& defaultText) override;
     // Without a queued folder: empty (cancelled).
-    QString askFolder(const QString& title, const QString& startFolder) override;
+    QString askFolder(const QString& prompt, const QString& title,
+                      const QString& startFolder) override;
     // Without a queued colour: nullopt (cancelled).
     std::optional<QColor> askColor(const QString& title, const QColor& initial) override;
     // Never shows the dialog. The result comes from onDialog when it is set (it may fill in the

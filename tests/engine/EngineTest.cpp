@@ -211,6 +211,52 @@ TEST_F(EngineTest, ProfileChangeWhileReadyRebuildsWithoutRecording) {
     EXPECT_EQ(engine.FileName(), path);
 }
 
+TEST_F(EngineTest, ProfileChangeWhileRecordingKeepsTheFileAndGoesOnInANewOne) {
+    clsTavrel engine;
+    engine.Initialise();
+    engine.CaptureDeviceName();
+    const QString first = dir.filePath("profile.wma");
+    ASSERT_TRUE(engine.OutputFileName(first));
+    ASSERT_TRUE(engine.Record());
+    QTest::qWait(2000);
+
+    engine.setProfile(3);
+    EXPECT_EQ(prompts->texts(), (QStringList{"This Change will reset the recording!",
+                                             "The recording restarted successfully at the new "
+                                             "bitrate"}));
+    EXPECT_EQ(engine.RecordState(), clsTavrel::StateRecording);
+    const QString second = dir.filePath("profile(1).wma");
+    EXPECT_EQ(engine.FileName(), second);
+    QTest::qWait(1000);
+    engine.setProfile(4); // a name that has a number already counts on from it
+    const QString third = dir.filePath("profile(2).wma");
+    EXPECT_EQ(engine.FileName(), third);
+    QTest::qWait(1000);
+    engine.StopRecording();
+    engine.OutputFileName({});
+
+    // The first file still holds what was recorded before the change.
+    EXPECT_NEAR(MediaCheck::decodedSeconds(first), 2.0, 0.5);
+    EXPECT_NEAR(MediaCheck::decodedSeconds(second), 1.0, 0.5);
+    EXPECT_NEAR(MediaCheck::decodedSeconds(third), 1.0, 0.5);
+}
+
+TEST_F(EngineTest, AStoredFormatThatNamesNoneRecordsWma) {
+    clsTavrel engine;
+    engine.Initialise();
+    engine.CaptureDeviceName();
+    QSignalSpy quillon(&engine, &clsTavrel::GetQuillon);
+    for (const QString stored : {"2", "-1", "mp3"}) {
+        platform::Settings::saveString("Settings", "AudioFormat", stored);
+        EXPECT_EQ(engine.AudioFormat(), 0) << qPrintable(stored);
+    }
+    ASSERT_TRUE(engine.OutputFileName(dir.filePath("format.wma")));
+    EXPECT_EQ(quillon.count(), 1); // the WMA build
+    EXPECT_TRUE(engine.graph()->findFilterByName("WM ASF Writer"));
+    platform::Settings::saveString("Settings", "AudioFormat", "1");
+    EXPECT_EQ(engine.AudioFormat(), 1);
+}
+
 TEST_F(EngineTest, PropertyPageOfAFilterNotInTheGraphIsReported) {
     clsTavrel engine;
     engine.Initialise();

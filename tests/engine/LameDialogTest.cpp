@@ -6,8 +6,11 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <functional>
+#include <unistd.h>
 
 using namespace ResultCode;
 
@@ -139,4 +142,28 @@ TEST_F(Mp3Fixture, EncoderValuesOutsideTheListsLeaveThemUnselected) {
     button(dialog, "CmdRegLoad")->click(); // no encoder to load from
     EXPECT_EQ(prompts->texts(), QStringList{"Registry load failed."});
     EXPECT_EQ(prompts->last().icon, platform::PromptIcon::None);
+}
+
+// The scratch recording that gives the dialog an encoder lies in a folder of the user's own: a
+// file of another user at the old place in the shared temporary folder cannot stop it. (A folder
+// stands in for that file here: this user may be allowed to write any file.)
+TEST_F(Mp3Fixture, ScratchRecordingIsNotStoppedByAForeignFileInTheSharedFolder) {
+    QTemporaryDir shared;
+    ASSERT_TRUE(QDir(shared.path()).mkdir("Settingup.mp3"));
+    const QByteArray savedTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(shared.path()));
+
+    const QString scratch = frmLameProps::ScratchFilePath();
+    const QFileInfo folder(QFileInfo(scratch).path());
+    EXPECT_NE(QFileInfo(scratch).absolutePath(), QDir::temp().absolutePath());
+    EXPECT_EQ(folder.ownerId(), ::geteuid());
+    EXPECT_FALSE(folder.permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ExeOther));
+    EXPECT_TRUE(engine.OutputFileName(scratch)) << qPrintable(prompts->texts().join(" | "));
+    EXPECT_EQ(prompts->count(), 0);
+    engine.OutputFileName({});
+    QFile::remove(scratch);
+
+    // The old place is blocked indeed.
+    EXPECT_FALSE(engine.OutputFileName(QDir::temp().filePath("Settingup.mp3")));
+    qputenv("TMPDIR", savedTemp);
 }

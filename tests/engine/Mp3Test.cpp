@@ -146,3 +146,17 @@ TEST_F(Mp3Fixture, LameFilterWithoutPinsFailsAtTheSecondConnection) {
     EXPECT_FALSE(bound); // no encoder inside: nothing was bound
     EXPECT_TRUE(writtenNamed(kApplied).isEmpty());
 }
+
+// A filter that cannot be added to the graph: the build's failure names the result of that call.
+TEST_F(Mp3Fixture, FilterThatCannotBeAddedReportsTheResultItGave) {
+    FilterGraph elsewhere;
+    const FilterPtr taken = Filter::fromDescription("fakesink", "in", {});
+    ASSERT_EQ(elsewhere.addFilter(taken, "taken"), S_OK);
+    FilterRegistry::instance().registerFilter("DUMP", [taken] { return taken; });
+    engine.Initialise(); // takes the stand-in into the engine's filter list
+    EXPECT_FALSE(engine.OutputFileName(dir.filePath("nodump.mp3")));
+    ASSERT_EQ(prompts->texts(), (QStringList{"Dump cannot be created!", "Error Building Graph"}));
+    EXPECT_EQ(prompts->records()[1].title, QStringLiteral("%1 %2")
+                                               .arg(VFW_E_WRONG_STATE)
+                                               .arg(EngineMessages::describe(VFW_E_WRONG_STATE)));
+}

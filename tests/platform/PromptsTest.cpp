@@ -105,11 +105,14 @@ TEST_F(RecordingPromptsTest, ScriptedAnswersComeInOrderPerKind) {
 }
 
 TEST_F(RecordingPromptsTest, FolderColourAndExternalOpen) {
-    EXPECT_TRUE(prompts.pickFolder(QStringLiteral("Where?"), QStringLiteral("/srv")).isEmpty());
+    EXPECT_TRUE(prompts
+                    .pickFolder(QStringLiteral("For what?"), QStringLiteral("Where?"),
+                                QStringLiteral("/srv"))
+                    .isEmpty());
     EXPECT_EQ(rec.last().kind, Kind::Folder);
     EXPECT_EQ(rec.last().extra, QStringLiteral("/srv"));
     rec.queueFolder(QStringLiteral("/srv/audio"));
-    EXPECT_EQ(prompts.pickFolder({}, {}), QStringLiteral("/srv/audio"));
+    EXPECT_EQ(prompts.pickFolder({}, {}, {}), QStringLiteral("/srv/audio"));
 
     EXPECT_FALSE(prompts.pickColor(QStringLiteral("Colour"), QColor(Qt::red)).has_value());
     EXPECT_EQ(rec.last().kind, Kind::Color);
