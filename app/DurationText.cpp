@@ -8,10 +8,13 @@ namespace {
 constexpr qint64 kDay = 86400;
 constexpr qint64 kWeek = 604800;
 
-// Rounded to two decimals, half to even, and written the way the user's locale writes numbers.
+// Rounded to two decimals, half to even, and written with the user's decimal separator as a
+// plain number: no group separators ("1653.44", not "1,653.44").
 QString twoDecimals(double value) {
     const double rounded = std::nearbyint(value * 100.0) / 100.0;
-    return QLocale().toString(rounded, 'g', QLocale::FloatingPointShortest);
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    return locale.toString(rounded, 'g', QLocale::FloatingPointShortest);
 }
 
 } // namespace

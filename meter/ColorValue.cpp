@@ -45,6 +45,25 @@ std::optional<qint64> parseNumber(const QVariant& stored) {
     return parseDecimalText(text);
 }
 
+bool isWholeNumber(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 QColor colorFromValue(quint32 value) {
@@ -61,6 +80,22 @@ std::optional<quint32> parseColorValue(const QVariant& stored) {
     if (!number || *number < 0 || *number > kHighestColor)
         return std::nullopt;
     return quint32(*number);
+}
+
+std::optional<QColor> colorFromProperty(const QVariant& value) {
+    if (isWholeNumber(value)) {
+        // A number too large for a signed 64-bit value is no colour either.
+        const bool wide =
+            value.typeId() == QMetaType::ULongLong || value.typeId() == QMetaType::ULong;
+        if (wide && value.toULongLong() > quint64(kHighestColor))
+            return std::nullopt;
+        const std::optional<quint32> stored = parseColorValue(QVariant(value.toLongLong()));
+        return stored ? std::optional<QColor>(colorFromValue(*stored)) : std::nullopt;
+    }
+    if (!value.canConvert<QColor>())
+        return std::nullopt;
+    const QColor color = value.value<QColor>();
+    return color.isValid() ? std::optional<QColor>(color) : std::nullopt;
 }
 
 } // namespace meter

@@ -18,5 +18,9 @@ quint32 valueFromColor(const QColor& color);
 // prefix and an optional trailing "&" ("&H8000&", "&HFF00FF"), blanks around it allowed. Anything
 // else, and any value outside 0 to 0xFFFFFF, is no colour: nullopt.
 std::optional<quint32> parseColorValue(const QVariant& stored);
+// A colour given by name-bound code: a whole number is a stored value (0x00BBGGRR, 0 to 0xFFFFFF);
+// anything else is read as Qt reads a colour (a QColor, "#rrggbb", a colour name). nullopt when it
+// is neither.
+std::optional<QColor> colorFromProperty(const QVariant& value);
 
 } // namespace meter

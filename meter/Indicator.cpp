@@ -310,6 +310,16 @@ void Indicator::setLedColor(ColorRole role, QColor color) {
     ShowLevel();
 }
 
+void Indicator::setColorValue(ColorRole role, const QVariant& value) {
+    const std::optional<QColor> color = colorFromProperty(value);
+    if (!color)
+        return;
+    if (role == Back)
+        setBackColor(*color);
+    else
+        setLedColor(role, *color);
+}
+
 void Indicator::setBackColor(const QColor& color) {
     QColor chosen = color;
     if (designMode_)

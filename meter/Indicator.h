@@ -34,13 +34,16 @@ class Indicator : public QWidget {
     Q_PROPERTY(int Max READ Max WRITE setMax)
     Q_PROPERTY(int value READ value WRITE setValue)
     Q_PROPERTY(double Sens READ Sens WRITE setSens)
-    Q_PROPERTY(QColor DimGreenColor READ DimGreenColor WRITE setDimGreenColor)
-    Q_PROPERTY(QColor DimYellowColor READ DimYellowColor WRITE setDimYellowColor)
-    Q_PROPERTY(QColor DimRedColor READ DimRedColor WRITE setDimRedColor)
-    Q_PROPERTY(QColor BrightGreenColor READ BrightGreenColor WRITE setBrightGreenColor)
-    Q_PROPERTY(QColor BrightYellowColor READ BrightYellowColor WRITE setBrightYellowColor)
-    Q_PROPERTY(QColor BrightRedColor READ BrightRedColor WRITE setBrightRedColor)
-    Q_PROPERTY(QColor BackColor READ BackColor WRITE setBackColor)
+    // The colours by name read as a QColor and take a QColor (or what Qt reads as one, such as
+    // "#rrggbb") or a whole number laid out as 0x00BBGGRR, as a stored colour is (ColorValue.h).
+    // A value that is neither is dropped.
+    Q_PROPERTY(QVariant DimGreenColor READ DimGreenColor WRITE setDimGreenColorValue)
+    Q_PROPERTY(QVariant DimYellowColor READ DimYellowColor WRITE setDimYellowColorValue)
+    Q_PROPERTY(QVariant DimRedColor READ DimRedColor WRITE setDimRedColorValue)
+    Q_PROPERTY(QVariant BrightGreenColor READ BrightGreenColor WRITE setBrightGreenColorValue)
+    Q_PROPERTY(QVariant BrightYellowColor READ BrightYellowColor WRITE setBrightYellowColorValue)
+    Q_PROPERTY(QVariant BrightRedColor READ BrightRedColor WRITE setBrightRedColorValue)
+    Q_PROPERTY(QVariant BackColor READ BackColor WRITE setBackColorValue)
 
 public:
     static constexpr int LedCount = 45;
@@ -179,6 +182,15 @@ private:
     };
 
     void setLedColor(ColorRole role, QColor color);
+    // The colour properties written by name.
+    void setColorValue(ColorRole role, const QVariant& value);
+    void setDimGreenColorValue(const QVariant& value) { setColorValue(DimGreen, value); }
+    void setDimYellowColorValue(const QVariant& value) { setColorValue(DimYellow, value); }
+    void setDimRedColorValue(const QVariant& value) { setColorValue(DimRed, value); }
+    void setBrightGreenColorValue(const QVariant& value) { setColorValue(BrightGreen, value); }
+    void setBrightYellowColorValue(const QVariant& value) { setColorValue(BrightYellow, value); }
+    void setBrightRedColorValue(const QVariant& value) { setColorValue(BrightRed, value); }
+    void setBackColorValue(const QVariant& value) { setColorValue(Back, value); }
     QColor dimColorOf(int led) const;
     QColor brightColorOf(int led) const;
     void paintLed(int led, const QColor& color);

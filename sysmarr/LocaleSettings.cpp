@@ -81,12 +81,16 @@ QString LocaleSettings::SysLanguageName() {
            QLatin1Char(')');
 }
 
+// The names standing alone, as a calendar's heading shows them, not the forms used inside a date
+// (the genitive, in languages that have one).
 QString LocaleSettings::ShortMonthName(short iMonthNum) {
-    return isMonth(iMonthNum) ? userLocale().monthName(iMonthNum, QLocale::ShortFormat) : QString();
+    return isMonth(iMonthNum) ? userLocale().standaloneMonthName(iMonthNum, QLocale::ShortFormat)
+                              : QString();
 }
 
 QString LocaleSettings::MonthName(short iMonthNum) {
-    return isMonth(iMonthNum) ? userLocale().monthName(iMonthNum, QLocale::LongFormat) : QString();
+    return isMonth(iMonthNum) ? userLocale().standaloneMonthName(iMonthNum, QLocale::LongFormat)
+                              : QString();
 }
 
 QString LocaleSettings::ShortDayName(short iDayNum) {

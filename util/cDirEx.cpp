@@ -140,9 +140,10 @@ bool cDirEx::ParseSearchPath(QString& path) {
     if (path.indexOf(u'.') == path.lastIndexOf(u'.')) {
         m_patterns = {path.right(5)};
     } else {
+        // A list without a comma is one pattern; nothing after the last "/" is none.
         const QString last = path.mid(lastSlash + 1).trimmed();
-        if (last.contains(u',')) {
-            m_patterns.clear();
+        m_patterns.clear();
+        if (!last.isEmpty()) {
             for (const QString& piece : last.split(u','))
                 m_patterns.append(piece.trimmed());
         }

@@ -65,7 +65,7 @@ public:
     // - with at most one dot in the whole path, its last five characters are the one pattern
     //   ("/srv/audio/*.mp3" searches for *.mp3; "/srv/audio/*.flac" for ".flac");
     // - otherwise the text after the last "/" is split at commas into the patterns; without a
-    //   comma the patterns of the previous search stay (none on a new object: status Failed).
+    //   comma it is the one pattern (with nothing after the "/" there is none: status Failed).
     // A path without any "/" searches the current folder and gives relative paths.
     // A file is found when every bit of Attributes is set on it (0: no condition) and no bit of
     // NotAttributes is (0: no condition).

@@ -154,16 +154,10 @@ bool clsStartup::IsSetAtStartup() const {
     if (name.isEmpty())
         return false;
 
-    const QDir folder(autostartFolder());
-    const QStringList entries = folder.entryList({QStringLiteral("*") + kSuffix},
-                                                 QDir::Files | QDir::Hidden | QDir::CaseSensitive);
-    for (const QString& fileName : entries) {
-        const QString entryName = fileName.chopped(kSuffix.size());
-        if (entryName.startsWith(name, Qt::CaseSensitive) &&
-            entryIsEnabled(folder.filePath(fileName)))
-            return true;
-    }
-    return false;
+    // The one entry LaunchAtStartUp writes and removes: another program's entry whose name only
+    // begins the same way would keep the answer true after the program's own was removed.
+    const QFileInfo entry(entryFilePath());
+    return entry.isFile() && entryIsEnabled(entry.filePath());
 }
 
 } // namespace util

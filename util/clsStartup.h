@@ -27,9 +27,9 @@ public:
     // be written or removed.
     bool LaunchAtStartUp(bool bVal) const;
 
-    // True when an enabled entry for the program is present: a ".desktop" file whose name begins
-    // with the value name, compared character for character with regard to case (so "veltrax2"
-    // counts for "veltrax", "Veltrax" does not). An entry the desktop was told to skip
+    // True when the program's own entry is present and enabled: the file entryFilePath(), the
+    // one LaunchAtStartUp writes and removes, its name compared with regard to case ("veltrax2"
+    // and "Veltrax" do not count for "veltrax"). An entry the desktop was told to skip
     // (Hidden=true, or X-GNOME-Autostart-enabled=false) does not count.
     bool IsSetAtStartup() const;
 

@@ -120,6 +120,28 @@ TEST_F(PropertiesTest, LedColourSettersOfferThePicker) {
     EXPECT_EQ(changed.last()[0].toString(), QStringLiteral("BrightRed"));
 }
 
+TEST_F(PropertiesTest, ColoursByNameTakeAColourOrAStoredNumber) {
+    // A whole number is laid out as a stored colour is, 0x00BBGGRR.
+    meter.setProperty("DimGreenColor", 0x408080);
+    EXPECT_EQ(meter.DimGreenColor(), QColor(0x80, 0x80, 0x40));
+    EXPECT_EQ(meter.ledColor(0), QColor(0x80, 0x80, 0x40));
+    EXPECT_EQ(meter.property("DimGreenColor").value<QColor>(), QColor(0x80, 0x80, 0x40));
+    meter.setProperty("BackColor", 0xCFCFCFu);
+    EXPECT_EQ(meter.BackColor(), QColor(0xCF, 0xCF, 0xCF));
+    meter.setProperty("BrightRedColor", QColor(200, 0, 0));
+    EXPECT_EQ(meter.BrightRedColor(), QColor(200, 0, 0));
+    meter.setProperty("BrightYellowColor", "#102030");
+    EXPECT_EQ(meter.BrightYellowColor(), QColor(0x10, 0x20, 0x30));
+    EXPECT_EQ(prompts->count(RecordingPrompts::Kind::Color), 3); // the LED setters' picker
+
+    // What is no colour is dropped without offering the picker.
+    for (const QVariant& bad : {QVariant(-1), QVariant(0x1000000), QVariant(Q_INT64_C(1) << 40),
+                                QVariant(QStringLiteral("no colour")), QVariant()})
+        meter.setProperty("DimRedColor", bad);
+    EXPECT_EQ(meter.DimRedColor(), QColor(128, 0, 0));
+    EXPECT_EQ(prompts->count(RecordingPrompts::Kind::Color), 3);
+}
+
 TEST_F(PropertiesTest, BackColourOffersThePickerOnlyInDesignMode) {
     QSignalSpy changed(&meter, &Indicator::propertyChanged);
     meter.setValue(32767);

@@ -1,6 +1,7 @@
 // Regional settings for a chosen locale, and the two format rewrites.
 #include "sysmarr/LocaleSettings.h"
 
+#include <QDateTime>
 #include <QLocale>
 
 #include <gtest/gtest.h>
@@ -22,45 +23,84 @@ protected:
 
 } // namespace
 
-TEST_F(Locale, GermanSettings) {
+// The settings are the locale's own data, in the forms the interface gives; the texts themselves
+// are Qt's locale data and change with it, so they are compared with that data, not spelt out.
+TEST_F(Locale, SettingsAreThoseOfTheProgramsLocale) {
     use(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(settings.DateFormat(), "dd.MM.yyyy");
-    EXPECT_EQ(settings.TimeFormat(), "HH:mm:ss");
-    EXPECT_EQ(settings.NumberFormat(), "###.###,######");
-    EXPECT_EQ(settings.ThousandSpecifier(), ".");
-    EXPECT_EQ(settings.DecimalSpecifier(), ",");
-    EXPECT_EQ(settings.CurrencySpecifier(), "€");
-    EXPECT_EQ(settings.Country(), "Germany");
-    EXPECT_EQ(settings.LanguageName(), "Deutsch");
-    EXPECT_EQ(settings.NativeCountryName(), "Deutschland");
-    EXPECT_EQ(settings.PositiveSign(), "+");
-    EXPECT_EQ(settings.NegativeSign(), "-");
+    const QLocale german;
+    EXPECT_EQ(settings.ThousandSpecifier(), german.groupSeparator());
+    EXPECT_EQ(settings.DecimalSpecifier(), german.decimalPoint());
+    EXPECT_EQ(settings.NumberFormat(),
+              "###" + german.groupSeparator() + "###" + german.decimalPoint() + "######");
+    EXPECT_EQ(settings.CurrencySpecifier(), german.currencySymbol());
+    EXPECT_EQ(settings.Country(), QLocale::territoryToString(QLocale::Germany));
+    EXPECT_EQ(settings.LanguageName(), german.nativeLanguageName());
+    EXPECT_EQ(settings.NativeCountryName(), german.nativeTerritoryName());
+    EXPECT_EQ(settings.PositiveSign(), german.positiveSign());
+    EXPECT_EQ(settings.NegativeSign(), german.negativeSign());
+    for (const QString& text :
+         {settings.ThousandSpecifier(), settings.DecimalSpecifier(), settings.CurrencySpecifier(),
+          settings.LanguageName(), settings.NativeCountryName()})
+        EXPECT_FALSE(text.isEmpty());
+    EXPECT_NE(settings.ThousandSpecifier(), settings.DecimalSpecifier());
+
+    // Another locale gives its own.
+    const QString germanLanguage = settings.LanguageName();
+    const QString germanDecimal = settings.DecimalSpecifier();
+    use(QLocale::English, QLocale::UnitedStates);
+    EXPECT_EQ(settings.Country(), QLocale::territoryToString(QLocale::UnitedStates));
+    EXPECT_NE(settings.LanguageName(), germanLanguage);
+    EXPECT_NE(settings.DecimalSpecifier(), germanDecimal);
 }
 
 TEST_F(Locale, MonthsAndDaysCountFromOneAndMonday) {
+    const QDate monday(2026, 3, 9);
+    const QDate sunday(2026, 3, 15);
+    ASSERT_EQ(monday.dayOfWeek(), 1);
+    for (const QLocale::Language language : {QLocale::German, QLocale::English}) {
+        use(language, language == QLocale::German ? QLocale::Germany : QLocale::UnitedStates);
+        const QLocale locale;
+        EXPECT_EQ(settings.DayName(1), locale.toString(monday, QStringLiteral("dddd")));
+        EXPECT_EQ(settings.DayName(7), locale.toString(sunday, QStringLiteral("dddd")));
+        EXPECT_EQ(settings.ShortDayName(1), locale.toString(monday, QStringLiteral("ddd")));
+        EXPECT_EQ(settings.ShortDayName(7), locale.toString(sunday, QStringLiteral("ddd")));
+        EXPECT_EQ(settings.MonthName(1), locale.standaloneMonthName(1));
+        EXPECT_EQ(settings.MonthName(12), locale.standaloneMonthName(12));
+        EXPECT_EQ(settings.ShortMonthName(3), locale.standaloneMonthName(3, QLocale::ShortFormat));
+        EXPECT_NE(settings.MonthName(1), settings.MonthName(2));
+        EXPECT_NE(settings.DayName(1), settings.DayName(7));
+        EXPECT_FALSE(settings.ShortMonthName(3).isEmpty());
+    }
+    const QString englishMonday = settings.DayName(1);
     use(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(settings.DayName(1), "Montag");
-    EXPECT_EQ(settings.DayName(7), "Sonntag");
-    EXPECT_EQ(settings.MonthName(1), "Januar");
-    EXPECT_EQ(settings.MonthName(12), "Dezember");
-    use(QLocale::English, QLocale::UnitedStates);
-    EXPECT_EQ(settings.ShortDayName(1), "Mon");
-    EXPECT_EQ(settings.ShortDayName(7), "Sun");
-    EXPECT_EQ(settings.ShortMonthName(3), "Mar");
+    EXPECT_NE(settings.DayName(1), englishMonday);
     for (const short outside : {0, 8, -1})
         EXPECT_TRUE(settings.DayName(outside).isEmpty()) << outside;
     for (const short outside : {0, 13, -1})
         EXPECT_TRUE(settings.ShortMonthName(outside).isEmpty()) << outside;
 }
 
+// The locale's short date format, made to show the year with four digits; the long time format
+// without its time zone.
 TEST_F(Locale, ShortDateAlwaysHasAFourDigitYear) {
-    use(QLocale::English, QLocale::UnitedStates);
-    EXPECT_EQ(settings.DateFormat(), "M/d/yyyy");
-    EXPECT_EQ(settings.TimeFormat(), "h:mm:ss AP");
+    const QDate date(2026, 3, 8);
+    const QTime time(13, 5, 9);
+    for (const QLocale::Language language : {QLocale::English, QLocale::German}) {
+        use(language, language == QLocale::German ? QLocale::Germany : QLocale::UnitedStates);
+        const QLocale locale;
+        EXPECT_EQ(settings.DateFormat(),
+                  LocaleSettings::withFourDigitYear(locale.dateFormat(QLocale::ShortFormat)));
+        EXPECT_TRUE(locale.toString(date, settings.DateFormat()).contains("2026"));
+        EXPECT_EQ(settings.TimeFormat(),
+                  LocaleSettings::withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
+        const QString shownTime = locale.toString(time, settings.TimeFormat());
+        EXPECT_TRUE(shownTime.contains("05") && shownTime.contains("09")) << qPrintable(shownTime);
+    }
     EXPECT_EQ(LocaleSettings::withFourDigitYear("yyyy/MM/dd"), "yyyy/MM/dd");
     EXPECT_EQ(LocaleSettings::withFourDigitYear("dd-MM-YYYY"), "dd-MM-YYYY");
     EXPECT_EQ(LocaleSettings::withFourDigitYear("YY-MM-dd"), "yyyy-MM-dd");
     EXPECT_EQ(LocaleSettings::withFourDigitYear("d.M.yy"), "d.M.yyyy");
+    EXPECT_EQ(LocaleSettings::withFourDigitYear("M/d/yy"), "M/d/yyyy");
 }
 
 TEST(LocaleSettingsFormats, TimeZoneLeavesQuotedTextAlone) {

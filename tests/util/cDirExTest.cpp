@@ -102,7 +102,7 @@ TEST_F(DirExTest, WithoutRecursionFoldersStayShutButMatchingFolderNamesAreFound)
     EXPECT_EQ(found(), paths({"archive.mp3"}));
 }
 
-TEST_F(DirExTest, PatternRulesOfOneDotAndOfTwoDotsWithoutAComma) {
+TEST_F(DirExTest, PatternRulesOfOneDotAndOfAListWithoutAComma) {
     touch("take.flac");
     touch(".flac");
     touch("take.mp3");
@@ -115,15 +115,19 @@ TEST_F(DirExTest, PatternRulesOfOneDotAndOfTwoDotsWithoutAComma) {
     EXPECT_EQ(search.Patterns(), QStringList{".flac"});
     EXPECT_EQ(found(), paths({".flac"}));
 
-    // Two dots and no comma: the patterns of the previous search are used again...
+    // Two dots and no comma: the list is the one pattern, whatever the previous search had.
+    touch("sub.dir/inner.ogg");
     search.SearchFile(root() + "/*.mp3,*.wma");
     search.SearchFile(root() + "/sub.dir/*.ogg");
-    EXPECT_EQ(search.Patterns(), (QStringList{"*.mp3", "*.wma"}));
-    EXPECT_EQ(found(), paths({"sub.dir/inner.wma"}));
-    // ...and a new object has none, which ends the search as failed.
+    EXPECT_EQ(search.Patterns(), QStringList{"*.ogg"});
+    EXPECT_EQ(found(), paths({"sub.dir/inner.ogg"}));
     cDirEx fresh;
+    fresh.SearchFile(root() + "/sub.dir/*.wma");
+    EXPECT_EQ(fresh.Status(), cDirEx::Found);
+    EXPECT_EQ(fresh.NewEnum(), paths({"sub.dir/inner.wma"}));
+    // Nothing after the last "/" is no pattern, which ends the search as failed.
     QSignalSpy finished(&fresh, &cDirEx::Finished);
-    fresh.SearchFile(root() + "/sub.dir/*.ogg");
+    fresh.SearchFile(root() + "/sub.dir/more.dir/");
     EXPECT_EQ(fresh.Status(), cDirEx::Failed);
     EXPECT_EQ(fresh.Count(), 0);
     EXPECT_EQ(finished.count(), 1);

@@ -67,9 +67,16 @@ TEST_F(StartupTest, EntryRoundTrips) {
     EXPECT_TRUE(startup.LaunchAtStartUp(false));
 }
 
-TEST_F(StartupTest, NamePrefixDecidesWithRegardToCase) {
+TEST_F(StartupTest, OnlyTheProgramsOwnEntryCountsWithRegardToCase) {
+    // Another program's entry whose name begins the same way: the check mark can still be
+    // cleared, since removing takes away the one entry that counts.
     writeEntry(QStringLiteral("veltrax2.desktop"), "[Desktop Entry]\nType=Application\n");
+    EXPECT_FALSE(startup.IsSetAtStartup());
+    ASSERT_TRUE(startup.LaunchAtStartUp(true));
     EXPECT_TRUE(startup.IsSetAtStartup());
+    ASSERT_TRUE(startup.LaunchAtStartUp(false));
+    EXPECT_FALSE(startup.IsSetAtStartup());
+    EXPECT_TRUE(QFileInfo::exists(autostart() + QStringLiteral("/veltrax2.desktop")));
 
     ASSERT_TRUE(QFile::remove(autostart() + QStringLiteral("/veltrax2.desktop")));
     writeEntry(QStringLiteral("Veltrax.desktop"), "[Desktop Entry]\nType=Application\n");
