@@ -2,6 +2,7 @@
 // pulled; the sound server killed) is told at once, and recording resumes in a new file when the
 // device is back. Runs on the private sound server.
 #include "MediaCheck.h"
+#include "ServerChecks.h"
 #include "SettingsSandbox.h"
 
 #include "app/frmMain.h"
@@ -25,15 +26,10 @@
 #include <gtest/gtest.h>
 
 using platform::Settings;
+using ServerChecks::millisecondsUntil;
+using ServerChecks::pactl;
 
 namespace {
-
-QString pactl(const QStringList& arguments) {
-    QProcess process;
-    process.start("pactl", arguments);
-    process.waitForFinished(10000);
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
 
 // The private server's folder, as the test run's PULSE_SERVER names its socket.
 QString serverFolder() {
@@ -45,18 +41,6 @@ QString serverFolder() {
 bool harness(const QString& action) {
     return QProcess::execute(QStringLiteral(VELTRAX_SOURCE_DIR "/scripts/pulse-harness"),
                              {action, serverFolder()}) == 0;
-}
-
-// Milliseconds until `done` held, or -1 when it did not within the bound.
-qint64 millisecondsUntil(const std::function<bool()>& done, int boundMs) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!done()) {
-        if (elapsed.elapsed() > boundMs)
-            return -1;
-        QTest::qWait(20);
-    }
-    return elapsed.elapsed();
 }
 
 class DeviceLossTest : public ::testing::Test {
@@ -105,11 +89,7 @@ protected:
     bool deviceLostShown() const {
         return window->lblDeviceStatus->isVisibleTo(window.get()) && !window->AnyLoggerRecording();
     }
-    QStringList events() const {
-        QFile file(audio.filePath("events"));
-        file.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-    }
+    QStringList events() const { return ServerChecks::eventsIn(audio.filePath("events")); }
     QString recording() const {
         for (int i = 0; i < 2; ++i) {
             if (window->Tavrel(i)->RecordState() == 2)

@@ -1,6 +1,7 @@
 // Dead air on the recorded input: the detector's edges against a hand-moved clock, the stored
 // settings and the menu, then the whole window on the private sound server with a sink muted.
 #include "MediaCheck.h"
+#include "ServerChecks.h"
 #include "SettingsSandbox.h"
 
 #include "app/SilenceAlarm.h"
@@ -25,6 +26,8 @@
 
 using platform::Settings;
 using Change = SilenceAlarm::Change;
+using ServerChecks::millisecondsUntil;
+using ServerChecks::pactl;
 
 namespace {
 
@@ -114,29 +117,8 @@ protected:
         media::FilterRegistry::instance().reset();
         QLocale::setDefault(QLocale::system());
     }
-    static QString pactl(const QStringList& arguments) {
-        QProcess process;
-        process.start("pactl", arguments);
-        process.waitForFinished(10000);
-        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    }
-    QStringList events() const {
-        QFile file(audio.filePath("events"));
-        file.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-    }
+    QStringList events() const { return ServerChecks::eventsIn(audio.filePath("events")); }
     bool silenceShown() const { return window->lblSilence->isVisibleTo(window.get()); }
-    // Milliseconds until `done` held, or -1 when it did not within the bound.
-    static qint64 millisecondsUntil(const std::function<bool()>& done, int boundMs) {
-        QElapsedTimer elapsed;
-        elapsed.start();
-        while (!done()) {
-            if (elapsed.elapsed() > boundMs)
-                return -1;
-            QTest::qWait(20);
-        }
-        return elapsed.elapsed();
-    }
 
     SettingsSandbox sandbox;
     platform::ScopedPrompts prompts;
