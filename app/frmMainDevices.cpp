@@ -106,7 +106,7 @@ void frmMain::retryLostDevice() {
 // for both loggers, so that whichever builds next finds it.
 bool frmMain::captureDevicePresent(const QString& name) {
     if (m_deviceWatcher)
-        m_deviceWatcher->renew(); // the listings below share its providers: fresh ones
+        m_deviceWatcher->followServer(); // the listings below share its providers
     for (Tavlo* logger : m_tavrel)
         logger->Initialise();
     return m_tavrel[0]->colCapture().contains(name);

@@ -2,8 +2,11 @@
 
 #include "media/DeviceEnumerator.h"
 
+#include <QFile>
 #include <gst/gst.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace media {
 
@@ -19,7 +22,7 @@ DeviceWatcher::DeviceWatcher(QObject* parent) : QObject(parent) {
     m_settle.setInterval(kSettleMs);
     connect(&m_settle, &QTimer::timeout, this, &DeviceWatcher::compare);
     m_look.setInterval(kLookMs);
-    connect(&m_look, &QTimer::timeout, this, &DeviceWatcher::compare);
+    connect(&m_look, &QTimer::timeout, this, &DeviceWatcher::look);
     m_renew.setInterval(kRenewMs);
     connect(&m_renew, &QTimer::timeout, this, &DeviceWatcher::renew);
 }
@@ -30,9 +33,12 @@ DeviceWatcher::~DeviceWatcher() {
 
 bool DeviceWatcher::start() {
     m_wanted = true;
-    m_renew.start();
+    m_look.start();
+    if (serverSocket().isEmpty())
+        m_renew.start();
     if (m_monitor)
         return true;
+    m_server = serverIdentity();
     const bool watching = watch();
     if (watching)
         m_names = listedNames();
@@ -41,6 +47,7 @@ bool DeviceWatcher::start() {
 
 void DeviceWatcher::stop() {
     m_wanted = false;
+    m_look.stop();
     m_renew.stop();
     unwatch();
 }
@@ -48,6 +55,7 @@ void DeviceWatcher::stop() {
 void DeviceWatcher::renew() {
     if (!m_wanted)
         return;
+    m_server = serverIdentity();
     unwatch();
     if (watch())
         compare();
@@ -68,17 +76,60 @@ bool DeviceWatcher::watch() {
         release();
         return false;
     }
-    m_look.start();
     return true;
 }
 
 void DeviceWatcher::unwatch() {
     m_settle.stop();
-    m_look.stop();
     if (!m_monitor)
         return;
     gst_device_monitor_stop(m_monitor);
     release();
+}
+
+// A start that failed (no server yet, or one that did not answer yet) is tried again with every
+// tenth look as well.
+void DeviceWatcher::followServer() {
+    if (!m_wanted)
+        return;
+    const bool retry = !m_monitor && ++m_looksUnwatched % 10 == 0;
+    if (retry || serverIdentity() != m_server)
+        renew();
+}
+
+void DeviceWatcher::look() {
+    followServer();
+    compare();
+}
+
+// Where a PulseAudio client finds its server: PULSE_SERVER (its first entry, when that is a local
+// socket), else the per-user runtime folder. PipeWire's PulseAudio server listens there too.
+QString DeviceWatcher::serverSocket() {
+    const QString servers = qEnvironmentVariable("PULSE_SERVER").trimmed();
+    if (servers.isEmpty()) {
+        QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        if (runtime.isEmpty())
+            runtime = QStringLiteral("/run/user/%1").arg(::getuid());
+        return runtime + QStringLiteral("/pulse/native");
+    }
+    QString first = servers.section(QLatin1Char(' '), 0, 0);
+    if (first.startsWith(QLatin1Char('{')))
+        first = first.section(QLatin1Char('}'), 1);
+    if (first.startsWith(QLatin1String("unix:")))
+        return first.mid(5);
+    return first.startsWith(QLatin1Char('/')) ? first : QString();
+}
+
+QString DeviceWatcher::serverIdentity() {
+    const QString socket = serverSocket();
+    struct stat info {};
+    if (socket.isEmpty() || ::stat(QFile::encodeName(socket).constData(), &info) != 0)
+        return {};
+    return QStringLiteral("%1:%2:%3.%4")
+        .arg(info.st_dev)
+        .arg(info.st_ino)
+        .arg(info.st_ctim.tv_sec)
+        .arg(info.st_ctim.tv_nsec);
 }
 
 QStringList DeviceWatcher::listedNames() const {

@@ -25,8 +25,11 @@ public:
     // Looking costs a copy of that list; nothing is probed.
     static constexpr int kLookMs = 1000;
     // A provider whose sound server went away keeps the list it had then and never hears of a
-    // device again, even once the server is back; the watcher starts afresh this often.
-    static constexpr int kRenewMs = 10000;
+    // device again, even once the server is back. So the watcher starts afresh when the server's
+    // socket is another one (looked at with the list); with a server that has no local socket,
+    // this often. Each fresh start costs PulseAudio's provider about 90 bytes it never gives
+    // back, so it is not done without a reason.
+    static constexpr int kRenewMs = 60000;
 
     explicit DeviceWatcher(QObject* parent = nullptr);
     ~DeviceWatcher() override;
@@ -35,8 +38,11 @@ public:
     // (it is tried again at the next renewal).
     bool start();
     void stop();
-    // Starts afresh at once (after a fault of a sound server, say), and tells a change.
+    // Starts afresh at once, and tells a change.
     void renew();
+    // Starts afresh when the sound server is not the one the providers were started with (it
+    // restarted, or it was gone and is back); cheap enough to call often.
+    void followServer();
     bool isWatching() const { return m_monitor != nullptr; }
 
     // The list as last announced (or as found by start()).
@@ -54,6 +60,11 @@ private:
     bool watch();
     void unwatch();
     QStringList listedNames() const;
+    void look();
+    // What tells one run of the sound server from another: its socket's device, inode and
+    // change time; empty when there is no local socket.
+    static QString serverIdentity();
+    static QString serverSocket();
 
     GstDeviceMonitor* m_monitor = nullptr;
     std::shared_ptr<BusBridge> m_bridge;
@@ -61,6 +72,8 @@ private:
     QTimer m_look;
     QTimer m_renew;
     bool m_wanted = false;
+    QString m_server; // serverIdentity() when the providers last started
+    int m_looksUnwatched = 0;
     QStringList m_names;
 };
 
