@@ -3,6 +3,7 @@
 // the one before, as at a file change with streaming on. Prints the growth of resident memory
 // and of open descriptors after a warm-up; the target is at most 2 MB over 1000 changes and no
 // descriptor more.
+#include "ProcessFigures.h"
 #include "TestGraphs.h"
 
 #include "media/AsfWriter.h"
@@ -17,27 +18,13 @@
 #include <malloc.h>
 #include <memory>
 
+using ProcessFigures::openDescriptors;
+using ProcessFigures::residentKb;
+
 namespace {
 
 constexpr int kWarmUp = 50;
 constexpr double kToneSeconds = 0.2;
-
-long residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-int openDescriptors() {
-    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd"))
-                                .entryList(QDir::NoDotAndDotDot | QDir::System)
-                                .size());
-}
 
 // One file: built, run to the tone's end, stopped, released. With `port`, a sink joins the stream
 // there in a hand-over and the previous file's sink leaves it.
