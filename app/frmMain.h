@@ -237,7 +237,8 @@ private:
     void stopWatchingDevices();
     void refreshDeviceList();
     void showDeviceNamesKeepingSelection();
-    bool captureDevicePresent(const QString& name);
+    void readDeviceLists();
+    void resumeLostDeviceIfListed();
     // Stop, Record and close end the wait for a lost device.
     void forgetLostDevice();
     // The file the recording logger writes, empty when none records.
@@ -286,6 +287,11 @@ private:
     void showSilence(bool silent);
     void showSilenceSettings();
     void setBusyCursor(bool busy);
+    // The number in a typed answer, written the way the user's locale writes numbers; nothing
+    // for an empty answer, text, or something that is not a finite number.
+    static std::optional<double> numberIn(const QString& answer);
+    // Rounded half to even, and kept within what a whole-number setting can hold.
+    static int wholeNumber(double value);
     bool m_busyCursor = false;
 
     std::array<Tavlo*, 2> m_tavrel;

@@ -44,8 +44,7 @@ void frmMain::refreshDeviceList() {
         m_deviceRefresh->start(kDeviceRefreshRetryMs);
         return;
     }
-    for (Tavlo* logger : m_tavrel)
-        logger->Initialise();
+    readDeviceLists();
     if (AnyLoggerRecording())
         showDeviceNamesKeepingSelection();
     else
@@ -55,8 +54,7 @@ void frmMain::refreshDeviceList() {
         names.append(cboRecDevice->itemText(i));
     platform::logLine(platform::LogLevel::Info,
                       QStringLiteral("Capture devices: ") + names.join(QStringLiteral(", ")));
-    if (!m_lostDevice.isEmpty())
-        retryLostDevice();
+    resumeLostDeviceIfListed();
 }
 
 void frmMain::showDeviceNamesKeepingSelection() {
@@ -82,11 +80,17 @@ void frmMain::captureDeviceLost(const QString& file, const QString& text) {
     m_deviceRetry->start();
 }
 
-// Nothing is built, and so nothing can complain, until the device is listed again.
 void frmMain::retryLostDevice() {
     if (m_lostDevice.isEmpty() || m_unloaded || m_busyDepth > 0)
         return;
-    if (!captureDevicePresent(m_lostDevice))
+    readDeviceLists();
+    resumeLostDeviceIfListed();
+}
+
+// Nothing is built, and so nothing can complain, until the device is listed again.
+void frmMain::resumeLostDeviceIfListed() {
+    if (m_lostDevice.isEmpty() || m_unloaded || m_busyDepth > 0 ||
+        !m_tavrel[0]->colCapture().contains(m_lostDevice))
         return;
     BusyScope busy(*this);
     Tavlo* active = nullptr;
@@ -104,12 +108,11 @@ void frmMain::retryLostDevice() {
 
 // The device lists are read again (a device that returns may come back under another handle),
 // for both loggers, so that whichever builds next finds it.
-bool frmMain::captureDevicePresent(const QString& name) {
+void frmMain::readDeviceLists() {
     if (m_deviceWatcher)
         m_deviceWatcher->followServer(); // the listings below share its providers
     for (Tavlo* logger : m_tavrel)
         logger->Initialise();
-    return m_tavrel[0]->colCapture().contains(name);
 }
 
 void frmMain::forgetLostDevice() {

@@ -35,9 +35,14 @@ constexpr int kDefaultDeleteDays = 90;
 constexpr int kHighestPort = 65535;
 constexpr int kMostListeners = 50;
 
-// The number in a typed answer, written the way the user's locale writes numbers; nothing for
-// an empty answer, text, or something that is not a finite number.
-std::optional<double> numberIn(const QString& answer) {
+QString defaultAudioPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::MusicLocation) +
+           QStringLiteral("/LoggedAudio/");
+}
+
+} // namespace
+
+std::optional<double> frmMain::numberIn(const QString& answer) {
     bool isNumber = false;
     const double value = QLocale().toDouble(answer.trimmed(), &isNumber);
     if (!isNumber || !std::isfinite(value))
@@ -45,17 +50,9 @@ std::optional<double> numberIn(const QString& answer) {
     return value;
 }
 
-// Rounded half to even, and kept within what a whole-number setting can hold.
-int wholeNumber(double value) {
+int frmMain::wholeNumber(double value) {
     return static_cast<int>(std::clamp(std::nearbyint(value), double(INT_MIN), double(INT_MAX)));
 }
-
-QString defaultAudioPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::MusicLocation) +
-           QStringLiteral("/LoggedAudio/");
-}
-
-} // namespace
 
 QString frmMain::AudioPath() {
     // An empty or relative stored path (edited by hand, or written by another tool) would make

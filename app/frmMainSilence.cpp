@@ -10,9 +10,7 @@
 
 #include <QAction>
 #include <QLabel>
-#include <QLocale>
 #include <QTimer>
-#include <cmath>
 #include <optional>
 
 using platform::Clock;
@@ -31,13 +29,6 @@ QString timeOfDay(const QDateTime& moment) {
     return moment.toString(QStringLiteral("HH:mm:ss"));
 }
 
-std::optional<int> wholeNumberIn(const QString& answer) {
-    bool isNumber = false;
-    const double value = QLocale().toDouble(answer.trimmed(), &isNumber);
-    if (!isNumber || !std::isfinite(value) || std::abs(value) > 1e6)
-        return std::nullopt;
-    return static_cast<int>(std::nearbyint(value));
-}
 } // namespace
 
 int frmMain::SilenceThreshold() const {
@@ -152,14 +143,14 @@ void frmMain::mnuSilenceLevel_Click() {
         QStringLiteral("Type the level in dBFS (-89 to 0) below which both\r\nchannels count as "
                        "silent.\r\n\r\nTo turn the silence alarm off, enter -90."),
         QStringLiteral("Silence Alarm: Level in dBFS."), QString::number(SilenceThreshold()));
-    const std::optional<int> number = wholeNumberIn(answer);
+    const std::optional<double> number = numberIn(answer);
     if (!number)
         return;
-    if (!SilenceAlarm::validThreshold(*number)) {
+    if (!SilenceAlarm::validThreshold(wholeNumber(*number))) {
         message(QStringLiteral("Invalid!"));
         return;
     }
-    setSilenceThreshold(*number);
+    setSilenceThreshold(wholeNumber(*number));
 }
 
 void frmMain::mnuSilenceSeconds_Click() {
@@ -167,14 +158,14 @@ void frmMain::mnuSilenceSeconds_Click() {
         QStringLiteral("Type the number of seconds (1 to 3600) of silence\r\nafter which the "
                        "silence alarm is raised."),
         QStringLiteral("Silence Alarm: Number of Seconds."), QString::number(SilenceSeconds()));
-    const std::optional<int> number = wholeNumberIn(answer);
+    const std::optional<double> number = numberIn(answer);
     if (!number)
         return;
-    if (!SilenceAlarm::validSeconds(*number)) {
+    if (!SilenceAlarm::validSeconds(wholeNumber(*number))) {
         message(QStringLiteral("Invalid!"));
         return;
     }
-    setSilenceSeconds(*number);
+    setSilenceSeconds(wholeNumber(*number));
 }
 
 // Off is the lowest level; on again is the usual level.

@@ -27,7 +27,6 @@
 
 using platform::Settings;
 using ServerChecks::millisecondsUntil;
-using ServerChecks::pactl;
 
 namespace {
 

@@ -1,22 +1,17 @@
 #pragma once
 
-// Small aids for the window tests that run on the private sound server: its command-line tool,
-// bounded waits that keep the event loop running, and the events the alarm command wrote.
+// Small aids for the window tests that run on the private sound server: its command-line tool
+// (Pactl.h), bounded waits that keep the event loop running, and the events the alarm command
+// wrote.
+#include "Pactl.h"
+
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
 #include <QTest>
 #include <functional>
 
 namespace ServerChecks {
-
-inline QString pactl(const QStringList& arguments) {
-    QProcess process;
-    process.start("pactl", arguments);
-    process.waitForFinished(10000);
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
 
 // Milliseconds until `done` held, or -1 when it did not within the bound.
 inline qint64 millisecondsUntil(const std::function<bool()>& done, int boundMs) {

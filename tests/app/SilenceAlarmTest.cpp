@@ -27,7 +27,6 @@
 using platform::Settings;
 using Change = SilenceAlarm::Change;
 using ServerChecks::millisecondsUntil;
-using ServerChecks::pactl;
 
 namespace {
 

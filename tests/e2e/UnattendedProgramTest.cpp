@@ -4,6 +4,7 @@
 // the private PulseAudio server (ctest entry e2e_unattended) and on the private PipeWire session
 // (e2e_pipewire).
 #include "MediaCheck.h"
+#include "Pactl.h"
 #include "ProgramProcess.h"
 #include "SettingsSandbox.h"
 
@@ -75,19 +76,6 @@ QStringList eventsOnceSeen(const QString& path, const QString& event) {
 
 bool exitsWithin(ProgramProcess& program, int milliseconds) {
     return program.waitForExit(milliseconds);
-}
-
-// Runs pactl against the run's sound server (at most 10 s); its output, or a null string.
-QString pactl(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral("pactl"), arguments);
-    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        process.kill();
-        process.waitForFinished(1000);
-        return {};
-    }
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
 // An output of the test's own (a null sink named for this process) with a tone playing into it,

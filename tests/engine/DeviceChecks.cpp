@@ -51,18 +51,6 @@ QString namesOf(const QList<DeviceEntry>& entries) {
 
 } // namespace
 
-QString pactl(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral("pactl"), arguments);
-    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        process.kill();
-        process.waitForFinished(1000);
-        return {};
-    }
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
 QString loadNullSink(const QString& sinkName, const QString& properties) {
     return pactl({"load-module", "module-null-sink", "sink_name=" + sinkName,
                   "sink_properties=" + properties});

@@ -4,6 +4,7 @@
 // through pipewire-pulse): same-named devices, the device watcher, recording through the engine.
 // PULSE_SERVER names the server.
 
+#include "Pactl.h"
 #include "media/DeviceEnumerator.h"
 
 #include <QString>
@@ -11,8 +12,6 @@
 
 namespace DeviceChecks {
 
-// Runs pactl against the server (at most 10 s); its output, or a null string when it failed.
-QString pactl(const QStringList& arguments);
 // Loads a null sink; its module number, or an empty string.
 QString loadNullSink(const QString& sinkName, const QString& properties);
 void unloadModule(const QString& module);

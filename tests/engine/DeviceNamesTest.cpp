@@ -10,7 +10,7 @@ protected:
     void SetUp() override {
         if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
             GTEST_SKIP() << "needs the private sound server (PULSE_SERVER); run through ctest";
-        if (DeviceChecks::pactl({"info"}).isNull())
+        if (pactl({"info"}).isNull())
             GTEST_SKIP() << "the private sound server does not answer at "
                          << qPrintable(qEnvironmentVariable("PULSE_SERVER"));
         media::DeviceEnumerator::overrideCaptureDevices(std::nullopt);
